@@ -1,0 +1,14 @@
+// Code-page conversion at the edges of the programs (window system, file system, database).
+// A character that GBK cannot hold becomes "?"; invalid input bytes are replaced, never fatal.
+#pragma once
+
+#include <string>
+
+#include "runtime/text.h"
+
+std::string ConvertGbkToUtf8(const Text& gbk);
+Text ConvertUtf8ToGbk(const std::string& utf8);
+// UTF-16LE bytes, no terminator.
+Bytes ConvertUtf8ToUtf16(const Bytes& utf8);
+// Text up to the first NUL that the conversion gives.
+Text ConvertUtf16ToGbk(const Bytes& utf16le);

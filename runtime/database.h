@@ -1,0 +1,50 @@
+// The library database unit: one connection to a database file, shared by every thread.
+// Each operation is atomic; a transaction holds the connection until it ends, so statements
+// of other threads wait for it instead of joining it. A record set is a snapshot of all its
+// rows taken when the query runs; a connection holds at most 30 open record sets.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "runtime/text.h"
+
+class DatabaseUnit {
+ public:
+  DatabaseUnit();
+  ~DatabaseUnit();
+  DatabaseUnit(const DatabaseUnit&) = delete;
+  DatabaseUnit& operator=(const DatabaseUnit&) = delete;
+
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+constexpr int kMaxOpenRecordSets = 30;
+
+// Opens an existing database file (never creates or overwrites one); closes a former connection
+// of the unit first. The connection text is "ODBC;DBQ=<file>;DefaultDir=<folder>;Driver=...".
+bool OdbcOpen(DatabaseUnit& db, const Text& file);
+// Exactly one statement; true when it ran without an error (a SELECT's rows are discarded).
+bool OdbcExecute(DatabaseUnit& db, const Text& sql);
+// A snapshot record set positioned on its first row; 0 on failure.
+int OdbcQuery(DatabaseUnit& db, const Text& sql);
+// True past the last row, and for a record set that is not open (0 included).
+bool OdbcIsEof(DatabaseUnit& db, int recordSet);
+// The column of the current row as text; NULL, an unknown column or no row read as "".
+Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column);
+void OdbcMoveNext(DatabaseUnit& db, int recordSet);
+void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet);
+void OdbcClose(DatabaseUnit& db);
+bool OdbcIsOpen(DatabaseUnit& db);
+// Runs body in one transaction: committed when body returns true, rolled back otherwise or
+// when the commit fails. Statements of other threads wait until it ends.
+bool OdbcTransaction(DatabaseUnit& db, const std::function<bool()>& body);
+
+// Compacts the database file into a temporary file and puts that in its place.
+// 0 compacted and replaced; 1 the compaction could not start; 2 the compaction failed;
+// 3 the replacement failed. On every failure the original file stays as it was.
+int CompactDatabaseFile(const Text& path, const Text& password, bool sourceHasPassword);

@@ -1,0 +1,19 @@
+// Worker threads. Each started thread is counted, so a test (or an orderly shutdown) can wait
+// until no worker runs. A thread may be asked to stop; it checks StopRequested() itself.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+struct ThreadState;
+using ThreadHandle = std::shared_ptr<ThreadState>;
+
+// Runs routine(argument) on a new thread. With no handle variable nothing keeps the thread.
+bool StartThread(std::function<void(int)> routine, int argument = 0, ThreadHandle* handle = nullptr);
+// Asks the thread to stop: after this its StopRequested() is true.
+void RequestStop(const ThreadHandle& handle);
+// True on a thread whose stop was asked for.
+bool StopRequested();
+bool ThreadRunning(const ThreadHandle& handle);
+// Workers started by StartThread that have not returned yet.
+int ActiveThreadCount();

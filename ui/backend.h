@@ -1,0 +1,54 @@
+// What the core needs of a window backend. The core calls these on the GUI thread only, except
+// Post, which any thread may call. The headless backend and the wx backend implement it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "ui/model.h"
+
+namespace ui {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // The GUI thread is the thread that installs the backend.
+  // Runs task on the GUI thread soon; wakes a waiting loop. Callable from any thread.
+  virtual void Post(std::function<void()> task) = 0;
+  // Runs the loop until stop() is true, checked after each handled event or task.
+  virtual void RunLoop(const std::function<bool()>& stop) = 0;
+  // Handles events and tasks for ms milliseconds of the backend's clock, then returns.
+  virtual void Pump(int ms) = 0;
+  // Handles what is waiting now and returns.
+  virtual void ProcessPending() = 0;
+  // Milliseconds on the backend's clock (virtual in the headless backend).
+  virtual std::uint64_t NowMs() = 0;
+  // Blocks a worker thread for ms on the backend's clock.
+  virtual void SleepWorker(int ms) = 0;
+
+  virtual void WindowCreated(WindowModel& window) = 0;  // realize every control
+  virtual void WindowDestroyed(WindowModel& window) = 0;
+  virtual void WindowChanged(WindowModel& window, WindowChange what) = 0;
+  virtual void BringToFront(WindowModel& window) = 0;
+  virtual void ControlChanged(WindowModel& window, ControlModel& control, Change what, int index) = 0;
+
+  virtual int MessageBox(const Text& text, int flags, const Text& title) = 0;
+  virtual bool InputBox(const Text& prompt, const Text& title, const Text& initial, Text& result) = 0;
+  // Shows the dialog preset with its file name; true and the chosen path on confirmation.
+  virtual bool FileDialog(WindowModel& window, ControlModel& dialog, Text& chosen) = 0;
+  // Shows the pop-up menu; the name of the chosen item, or "" when none was chosen.
+  virtual std::string PopupMenu(WindowModel& window, const MenuItemDef& menu) = 0;
+  virtual void ShellOpen(const Text& path) = 0;
+  // Ends the process (the headless backend instead unwinds to its loop).
+  [[noreturn]] virtual void Terminate(int code) = 0;
+};
+
+// Installs the backend for the process; the calling thread becomes the GUI thread.
+void InstallBackend(Backend* backend);
+Backend* CurrentBackend();
+bool OnGuiThread();
+// Runs task on the GUI thread and waits for it (directly when already there).
+void RunOnGui(const std::function<void()>& task);
+
+}  // namespace ui
