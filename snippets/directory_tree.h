@@ -1,0 +1,27 @@
+// The directory tree: loading it from and saving it to table `目录`, adding, renaming and
+// deleting directories, and the path text of a directory.
+#pragma once
+
+#include "runtime/text.h"
+#include "ui/ui.h"
+
+void LoadDirectoryTree();
+void LoadDirectoryTreeThread(int unused);
+// Writes the whole tree in one transaction; returns the item count.
+int SaveDirectoryTree();
+void SaveDirectoryTreeThread(int unused);
+// "/" + text for a top-level item, "/" + parent's text + "/" + text deeper; "" with no current
+// item in the tree.
+Text GetTreeItemPath(ui::ControlRef tree, int index);
+// A new DirectoryTag: rand(12..9999) x rand(51..190) x 50 after a fresh seeding.
+int NewDirectoryTag();
+
+void MainWindow_AddRootMenuItem_OnSelected();
+void MainWindow_InsertChildMenuItem_OnSelected();
+void MainWindow_DeleteDirectoryMenuItem_OnSelected();
+void MainWindow_DirectoryTree_OnLabelEdited(int index);
+void MainWindow_DirectoryTree_OnRightButtonUp();
+void MainWindow_RefreshTreeMenuItem_OnSelected();
+void MainWindow_SaveTreeMenuItem_OnSelected();
+
+void BindDirectoryTreeHandlers();
