@@ -26,8 +26,10 @@ bool RemoveFile(const Text& path);  // true iff a file was removed
 bool CopyFileOver(const Text& source, const Text& target);  // an existing target is overwritten
 // Replaces target by source in one step (rename); true when done.
 bool MoveFileOver(const Text& source, const Text& target);
-bool MakeDirectory(const Text& path);  // one level
-bool RemoveDirectoryTree(const Text& path);  // the folder with everything in it
+bool MakeDirectory(const Text& path);  // one level; true when the folder exists afterwards
+// The folder with everything in it; true when a folder was there and is gone. A symbolic link
+// is not followed, and the root of the file system is never removed.
+bool RemoveDirectoryTree(const Text& path);
 // A name "%x.tmp" in the temporary folder, the number from the tick count plus a counter,
 // counted up until no file of that name exists.
 Text TempFileName();

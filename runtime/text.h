@@ -11,10 +11,11 @@
 using Text = std::string;
 using Bytes = std::vector<std::uint8_t>;
 
-// First occurrence of sought at or after start (below 1 counts as 1). With ignoreCase only ASCII
+// First occurrence of sought at or after start (below 1 counts as 1); characters count from the
+// text's start, so a start on a second byte finds the next character. With ignoreCase only ASCII
 // letters fold. An empty sought text is found at start when the searched part is not empty.
 int FindText(const Text& text, const Text& sought, int start = 1, bool ignoreCase = false);
-// Last occurrence of sought, -1 when absent.
+// Last occurrence of sought, -1 when absent (an empty sought text is absent).
 int FindTextReverse(const Text& text, const Text& sought);
 // Every occurrence of find replaced, scanning left to right; an empty find changes nothing.
 Text SubstituteText(const Text& text, const Text& find, const Text& replacement);

@@ -17,3 +17,6 @@ bool StopRequested();
 bool ThreadRunning(const ThreadHandle& handle);
 // Workers started by StartThread that have not returned yet.
 int ActiveThreadCount();
+// Blocks until no worker runs or the limit passes; true when none runs. Not a sleep: it
+// returns as soon as the last worker ends.
+bool WaitForThreads(int limitMilliseconds);

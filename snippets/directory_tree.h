@@ -10,6 +10,9 @@ void LoadDirectoryTreeThread(int unused);
 // Writes the whole tree in one transaction; returns the item count.
 int SaveDirectoryTree();
 void SaveDirectoryTreeThread(int unused);
+// Marks the tree as not filled from the table yet (start-up calls it): until a load has filled
+// it, saves leave the table alone, so closing right after start never stores an empty tree.
+void ForgetLoadedTree();
 // "/" + text for a top-level item, "/" + parent's text + "/" + text deeper; "" with no current
 // item in the tree.
 Text GetTreeItemPath(ui::ControlRef tree, int index);

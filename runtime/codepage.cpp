@@ -1,0 +1,161 @@
+// Code-page conversion through iconv. Conversion goes on past every character it cannot take:
+// an unconvertible character or an invalid input sequence becomes one replacement character.
+#include "runtime/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+enum class Encoding { Gbk, Utf8, Utf16 };
+
+const char* IconvName(Encoding e) {
+  switch (e) {
+    case Encoding::Gbk: return "CP936";
+    case Encoding::Utf8: return "UTF-8";
+    case Encoding::Utf16: return "UTF-16LE";
+  }
+  return "";
+}
+
+// One converter per direction and thread: iconv descriptors carry state and are not shared.
+class Converter {
+ public:
+  Converter(Encoding from, Encoding to) : cd_(iconv_open(IconvName(to), IconvName(from))) {}
+  ~Converter() {
+    if (valid()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool valid() const { return cd_ != (iconv_t)-1; }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ConverterFor(Encoding from, Encoding to) {
+  thread_local Converter gbkToUtf8(Encoding::Gbk, Encoding::Utf8);
+  thread_local Converter utf8ToGbk(Encoding::Utf8, Encoding::Gbk);
+  thread_local Converter utf8ToUtf16(Encoding::Utf8, Encoding::Utf16);
+  thread_local Converter utf16ToGbk(Encoding::Utf16, Encoding::Gbk);
+  if (from == Encoding::Gbk) return gbkToUtf8;
+  if (from == Encoding::Utf16) return utf16ToGbk;
+  return to == Encoding::Gbk ? utf8ToGbk : utf8ToUtf16;
+}
+
+bool InRange(unsigned char c, unsigned char low, unsigned char high) { return c >= low && c <= high; }
+
+// Length of a well-formed UTF-8 sequence at p, 0 when the bytes there are not one.
+std::size_t Utf8SequenceLength(const unsigned char* p, std::size_t left) {
+  unsigned char c = p[0];
+  std::size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (c < 0x80) return 1;
+  if (InRange(c, 0xC2, 0xDF)) n = 2;
+  else if (c == 0xE0) n = 3, low = 0xA0;
+  else if (c == 0xED) n = 3, high = 0x9F;
+  else if (InRange(c, 0xE1, 0xEF)) n = 3;
+  else if (c == 0xF0) n = 4, low = 0x90;
+  else if (c == 0xF4) n = 4, high = 0x8F;
+  else if (InRange(c, 0xF1, 0xF3)) n = 4;
+  else return 0;
+  if (left < n || !InRange(p[1], low, high)) return 0;
+  for (std::size_t k = 2; k < n; ++k) {
+    if (!InRange(p[k], 0x80, 0xBF)) return 0;
+  }
+  return n;
+}
+
+// Input bytes that stand for the one character at p that could not be converted.
+std::size_t SkipLength(Encoding from, const unsigned char* p, std::size_t left) {
+  switch (from) {
+    case Encoding::Gbk:
+      // A pair of lead and trail byte is one (unassigned) character; anything else one byte.
+      if (left >= 2 && InRange(p[0], 0x81, 0xFE) && InRange(p[1], 0x40, 0xFE) && p[1] != 0x7F) return 2;
+      return 1;
+    case Encoding::Utf8: {
+      std::size_t n = Utf8SequenceLength(p, left);
+      return n == 0 ? 1 : n;
+    }
+    case Encoding::Utf16:
+      if (left >= 4 && InRange(p[1], 0xD8, 0xDB) && InRange(p[3], 0xDC, 0xDF)) return 4;
+      return left >= 2 ? 2 : left;
+  }
+  return 1;
+}
+
+std::string_view Replacement(Encoding to) {
+  switch (to) {
+    case Encoding::Gbk: return "?";
+    case Encoding::Utf8: return "\xEF\xBF\xBD";
+    case Encoding::Utf16: return std::string_view("\xFD\xFF", 2);
+  }
+  return "?";
+}
+
+std::string Convert(Encoding from, Encoding to, const void* data, std::size_t size) {
+  std::string out;
+  if (size == 0) return out;
+  Converter& converter = ConverterFor(from, to);
+  if (!converter.valid()) return out;
+  iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+
+  out.resize(size * 2 + 16);
+  std::size_t written = 0;
+  char* in = const_cast<char*>(static_cast<const char*>(data));
+  std::size_t inLeft = size;
+  while (inLeft > 0) {
+    char* outPtr = out.data() + written;
+    std::size_t outLeft = out.size() - written;
+    std::size_t rc = iconv(converter.get(), &in, &inLeft, &outPtr, &outLeft);
+    written = out.size() - outLeft;
+    if (rc != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // EILSEQ or EINVAL: one character that cannot be converted, or a cut-off one at the end.
+    std::string_view replacement = Replacement(to);
+    if (out.size() - written < replacement.size()) out.resize(out.size() * 2);
+    std::memcpy(out.data() + written, replacement.data(), replacement.size());
+    written += replacement.size();
+    if (errno == EINVAL) break;
+    if (errno != EILSEQ) break;
+    std::size_t skip = SkipLength(from, reinterpret_cast<const unsigned char*>(in), inLeft);
+    in += skip;
+    inLeft -= skip;
+  }
+  out.resize(written);
+  return out;
+}
+
+// The text up to the first NUL, as a Text never holds one.
+Text UpToNul(std::string s) {
+  std::size_t nul = s.find('\0');
+  if (nul != std::string::npos) s.resize(nul);
+  return s;
+}
+
+}  // namespace
+
+std::string ConvertGbkToUtf8(const Text& gbk) {
+  return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
+}
+
+Text ConvertUtf8ToGbk(const std::string& utf8) {
+  return UpToNul(Convert(Encoding::Utf8, Encoding::Gbk, utf8.data(), utf8.size()));
+}
+
+Bytes ConvertUtf8ToUtf16(const Bytes& utf8) {
+  std::string utf16 = Convert(Encoding::Utf8, Encoding::Utf16, utf8.data(), utf8.size());
+  return Bytes(utf16.begin(), utf16.end());
+}
+
+Text ConvertUtf16ToGbk(const Bytes& utf16le) {
+  // An odd last byte is no code unit.
+  std::size_t size = utf16le.size() & ~static_cast<std::size_t>(1);
+  return UpToNul(Convert(Encoding::Utf16, Encoding::Gbk, utf16le.data(), size));
+}

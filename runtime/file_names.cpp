@@ -1,0 +1,16 @@
+// File-name helpers; a missing separator asks for one byte more than the text has, which
+// TextRight answers with the whole text.
+#include "runtime/file_names.h"
+
+namespace {
+
+Text AfterLast(const Text& text, const Text& mark) {
+  const int length = static_cast<int>(text.size());
+  return TextRight(text, length - FindTextReverse(text, mark));
+}
+
+}  // namespace
+
+Text GetFileName(const Text& path) { return AfterLast(path, "\\"); }
+
+Text GetFileExtension(const Text& name) { return AfterLast(name, "."); }

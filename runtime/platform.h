@@ -1,0 +1,13 @@
+// The few operating-system facts the run-time needs, one implementation per platform
+// (runtime/posix/ now). Native paths are the file system's own form (UTF-8 here).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The folder of the running executable, native, without a trailing separator; "" if unknown.
+std::string PlatformExecutableFolder();
+// The system temporary folder, native, read afresh at every call; may lack a trailing separator.
+std::string PlatformTempFolder();
+// Milliseconds from a monotonic clock with an arbitrary start.
+std::uint64_t PlatformMilliseconds();

@@ -1,0 +1,35 @@
+// POSIX side of the platform facts: /proc/self/exe, $TMPDIR and CLOCK_MONOTONIC.
+#include "runtime/platform.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+std::string PlatformExecutableFolder() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return std::string();
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      std::string path(buffer.data(), static_cast<std::size_t>(n));
+      std::size_t slash = path.rfind('/');
+      if (slash == std::string::npos) return std::string();
+      return path.substr(0, slash);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string PlatformTempFolder() {
+  const char* dir = std::getenv("TMPDIR");
+  if (dir == nullptr || *dir == '\0') return "/tmp";
+  return dir;
+}
+
+std::uint64_t PlatformMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}

@@ -1,0 +1,76 @@
+// Detached worker threads with a process-wide count and a cooperative stop request.
+#include "runtime/threads.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+struct ThreadState {
+  std::atomic<bool> stopRequested{false};
+  std::atomic<bool> running{true};
+};
+
+namespace {
+
+std::mutex countMutex;
+std::condition_variable countChanged;
+int activeCount = 0;
+
+thread_local ThreadState* currentState = nullptr;
+
+void ChangeCount(int delta) {
+  {
+    std::lock_guard<std::mutex> lock(countMutex);
+    activeCount += delta;
+  }
+  countChanged.notify_all();
+}
+
+}  // namespace
+
+bool StartThread(std::function<void(int)> routine, int argument, ThreadHandle* handle) {
+  if (!routine) return false;
+  auto state = std::make_shared<ThreadState>();
+  ChangeCount(1);
+  try {
+    std::thread([state, argument, routine = std::move(routine)]() mutable {
+      currentState = state.get();
+      try {
+        routine(argument);
+      } catch (...) {
+        // A worker that ends by an exception just ends; nothing waits for its result.
+      }
+      // The routine and what it captured go before the thread counts as ended.
+      routine = nullptr;
+      currentState = nullptr;
+      state->running = false;
+      state.reset();
+      ChangeCount(-1);
+    }).detach();
+  } catch (const std::system_error&) {
+    ChangeCount(-1);
+    return false;
+  }
+  if (handle != nullptr) *handle = std::move(state);
+  return true;
+}
+
+void RequestStop(const ThreadHandle& handle) {
+  if (handle) handle->stopRequested = true;
+}
+
+bool StopRequested() { return currentState != nullptr && currentState->stopRequested; }
+
+bool ThreadRunning(const ThreadHandle& handle) { return handle && handle->running; }
+
+int ActiveThreadCount() {
+  std::lock_guard<std::mutex> lock(countMutex);
+  return activeCount;
+}
+
+bool WaitForThreads(int limitMilliseconds) {
+  std::unique_lock<std::mutex> lock(countMutex);
+  return countChanged.wait_for(lock, std::chrono::milliseconds(limitMilliseconds), [] { return activeCount == 0; });
+}

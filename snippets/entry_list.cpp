@@ -1,0 +1,188 @@
+// The entry list of the selected directory, the preview of the selected entry (usage text,
+// picture, scroll ranges) and the list's pop-up menu.
+#include "snippets/entry_list.h"
+
+#include <functional>
+
+#include "resources/window_ids.h"
+#include "runtime/database.h"
+#include "runtime/files.h"
+#include "runtime/packed_file.h"
+#include "runtime/picture.h"
+#include "runtime/threads.h"
+#include "snippets/directory_tree.h"
+#include "snippets/globals.h"
+#include "ui/backend.h"
+#include "ui/ui.h"
+
+namespace {
+
+// The part of the picture that the preview frame shows.
+constexpr int kViewWidth = 479;
+constexpr int kViewHeight = 391;
+
+// Runs step on the GUI thread only while generation is still the newest listing; false when a
+// newer one has begun. Starting a listing also runs on the GUI thread, so a step can never
+// land between a newer listing's start and its own rows.
+bool RunIfCurrent(unsigned generation, const std::function<void()>& step) {
+  bool current = false;
+  ui::RunOnGui([&] {
+    current = ListingGeneration.load() == generation;
+    if (current) step();
+  });
+  return current;
+}
+
+// The stored file that path names, decompressed; empty when it is missing or no stored file.
+Bytes ReadStoredFile(const Text& storedPath) {
+  return DecompressBytes(ReadFileBytes(GetRunDirectory() + storedPath));
+}
+
+bool FirstPicturePath(Text& path) {
+  std::lock_guard<std::mutex> lock(EntryListLock);
+  if (EntryList.empty()) return false;
+  path = EntryList.front().picturePath;
+  return true;
+}
+
+}  // namespace
+
+Text PictureProbeFile() { return GetSpecialFolder(kSpecialFolderTemp) + "\\图片.ls"; }
+
+unsigned BeginListing() {
+  unsigned generation = 0;
+  ui::RunOnGui([&] {
+    generation = ++ListingGeneration;
+    ui::ListClear(MainWindow::EntryListView);
+    std::lock_guard<std::mutex> lock(EntryListLock);
+    EntryList.clear();
+  });
+  return generation;
+}
+
+bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
+  while (!OdbcIsEof(LibraryDatabase, recordSet)) {
+    // Read the row before going to the GUI thread: no database call waits inside a ui step.
+    EntryRecord record;
+    record.name = OdbcReadField(LibraryDatabase, recordSet, "名称");
+    record.description = OdbcReadField(LibraryDatabase, recordSet, "说明");
+    record.picturePath = OdbcReadField(LibraryDatabase, recordSet, "图片");
+    record.usagePath = OdbcReadField(LibraryDatabase, recordSet, "使用方法");
+    record.examplePath = OdbcReadField(LibraryDatabase, recordSet, "例程");
+    OdbcMoveNext(LibraryDatabase, recordSet);
+
+    const int value = counter + 1;
+    const bool current = RunIfCurrent(generation, [&] {
+      const int row = ui::ListAppendRow(MainWindow::EntryListView, value);
+      ui::ListSetCell(MainWindow::EntryListView, row, 1, record.description);
+      ui::ListSetCell(MainWindow::EntryListView, row, 0, record.name);
+      std::lock_guard<std::mutex> lock(EntryListLock);
+      EntryList.push_back(std::move(record));
+    });
+    if (!current) return false;
+    counter = value;
+  }
+  return true;
+}
+
+void ShowFirstEntryPicture() {
+  Text path;
+  if (!FirstPicturePath(path)) return;
+  ui::SetPicture(MainWindow::PreviewPicture, ReadStoredFile(path));
+}
+
+void ListEntriesOfSelectedDirectory() {
+  const int item = ui::TreeCurrentItem(MainWindow::DirectoryTree);
+  const Text tag = ToText(ui::TreeItemData(MainWindow::DirectoryTree, item));
+  const Text path = GetTreeItemPath(MainWindow::DirectoryTree, item);
+
+  // The record set is a snapshot: the query runs before the list is touched.
+  const int recordSet =
+      OdbcQuery(LibraryDatabase, "SELECT * FROM `内含信息` WHERE  `标记`='" + SqlEscape(tag) + "';");
+  const unsigned generation = BeginListing();
+  int counter = 0;
+
+  const Text part0 = "选中目录:" + path + "  标记:" + tag;
+  bool current = RunIfCurrent(generation, [&] {
+    ui::StatusBarSetText(MainWindow::MainStatusBar, 0, part0);
+    ui::StatusBarSetTip(MainWindow::MainStatusBar, 0, part0);
+  });
+  if (current) current = AppendEntryRows(recordSet, counter, generation);
+  if (recordSet != 0) OdbcCloseRecordSet(LibraryDatabase, recordSet);
+  if (!current) return;
+
+  current = RunIfCurrent(generation, [&] {
+    const Text part1 = "记录条数:" + ToText(ui::ListRowCount(MainWindow::EntryListView));
+    ui::StatusBarSetText(MainWindow::MainStatusBar, 1, part1);
+    ui::StatusBarSetTip(MainWindow::MainStatusBar, 1, part1);
+  });
+  if (!current || counter <= 0) return;
+
+  Text picturePath;
+  if (!FirstPicturePath(picturePath)) return;
+  const Bytes picture = ReadStoredFile(picturePath);
+  RunIfCurrent(generation, [&] { ui::SetPicture(MainWindow::PreviewPicture, picture); });
+}
+
+void ListEntriesThread(int) { ListEntriesOfSelectedDirectory(); }
+
+void MainWindow_DirectoryTree_OnSelectionChanged() { StartThread(ListEntriesThread); }
+
+void MainWindow_EntryListView_OnSelectionChanged() {
+  if (SkipNextSelection.exchange(0) == 1) return;
+
+  const int row = ui::ListCurrentRow(MainWindow::EntryListView);
+  if (row < 0) return;
+  const int value = ui::ListItemData(MainWindow::EntryListView, row);
+  EntryRecord record;
+  {
+    std::lock_guard<std::mutex> lock(EntryListLock);
+    if (value < 1 || value > static_cast<int>(EntryList.size())) return;
+    record = EntryList[value - 1];
+  }
+
+  ui::SetText(MainWindow::UsageTextBox, ToText(ReadStoredFile(record.usagePath)));
+  const Bytes picture = ReadStoredFile(record.picturePath);
+  ui::SetPicture(MainWindow::PreviewPicture, picture);
+
+  // The size is learnt from a file, as the picture reader measures files.
+  const Text probe = PictureProbeFile();
+  WriteFileBytes(probe, picture);
+  ui::SetWidth(MainWindow::PreviewPicture, PictureWidth(probe));
+  ui::SetHeight(MainWindow::PreviewPicture, PictureHeight(probe));
+
+  ui::SetTop(MainWindow::PreviewPicture, 0);
+  ui::SetLeft(MainWindow::PreviewPicture, 0);
+  ui::SetScrollPosition(MainWindow::PreviewVScrollBar, 0);
+  ui::SetScrollPosition(MainWindow::PreviewHScrollBar, 0);
+
+  const int height = ui::GetHeight(MainWindow::PreviewPicture);
+  ui::SetScrollMaximum(MainWindow::PreviewVScrollBar, height < kViewHeight ? 0 : height - kViewHeight);
+  const int width = ui::GetWidth(MainWindow::PreviewPicture);
+  ui::SetScrollMaximum(MainWindow::PreviewHScrollBar, width < kViewWidth ? 0 : width - kViewWidth);
+}
+
+void MainWindow_PreviewHScrollBar_OnPositionChanged() {
+  ui::SetLeft(MainWindow::PreviewPicture, -ui::GetScrollPosition(MainWindow::PreviewHScrollBar));
+}
+
+void MainWindow_PreviewVScrollBar_OnPositionChanged() {
+  ui::SetTop(MainWindow::PreviewPicture, -ui::GetScrollPosition(MainWindow::PreviewVScrollBar));
+}
+
+void MainWindow_EntryListView_OnRightClick() { ui::PopupMenu(MainWindow::Self, "ListMenu"); }
+
+void BindEntryListHandlers() {
+  using ui::EventKind;
+  const ui::WindowRef main = MainWindow::Self;
+  ui::Bind(main, MainWindow::DirectoryTree.name, EventKind::SelectionChanged,
+           [](int) { MainWindow_DirectoryTree_OnSelectionChanged(); });
+  ui::Bind(main, MainWindow::EntryListView.name, EventKind::SelectionChanged,
+           [](int) { MainWindow_EntryListView_OnSelectionChanged(); });
+  ui::Bind(main, MainWindow::EntryListView.name, EventKind::RightClick,
+           [](int) { MainWindow_EntryListView_OnRightClick(); });
+  ui::Bind(main, MainWindow::PreviewHScrollBar.name, EventKind::ScrollChanged,
+           [](int) { MainWindow_PreviewHScrollBar_OnPositionChanged(); });
+  ui::Bind(main, MainWindow::PreviewVScrollBar.name, EventKind::ScrollChanged,
+           [](int) { MainWindow_PreviewVScrollBar_OnPositionChanged(); });
+}

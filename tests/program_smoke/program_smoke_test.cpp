@@ -1,0 +1,183 @@
+// The real snipdock under a virtual X server: it starts in a fresh program folder, creates its
+// library, shows its main window, and a close request ends it with code 0 and the tree saved.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/database.h"
+#include "runtime/files.h"
+
+extern char** environ;
+
+namespace {
+
+#ifndef SNIPDOCK_PROGRAM
+#define SNIPDOCK_PROGRAM ""
+#endif
+#ifndef SEND_CLOSE_PROGRAM
+#define SEND_CLOSE_PROGRAM ""
+#endif
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Window titles as X11 holds them (UTF-8).
+const std::string kMainTitle = "Lorvane-Snipdock";
+const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
+
+constexpr auto kLimit = std::chrono::seconds(20);
+constexpr auto kStep = std::chrono::milliseconds(50);
+
+// Polls condition every 50 ms until it holds or 20 s passed.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  const auto end = Clock::now() + kLimit;
+  while (Clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(kStep);
+  }
+  return condition();
+}
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+bool WindowShown(const std::string& title) {
+  return !Output("xdotool search --name '^" + title + "$' 2>/dev/null").empty();
+}
+
+bool SendClose(const std::string& title) {
+  const std::string command = std::string("'") + SEND_CLOSE_PROGRAM + "' '" + title + "'";
+  return std::system(command.c_str()) == 0;
+}
+
+class ProgramSmokeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    if (!fs::exists(SNIPDOCK_PROGRAM)) GTEST_SKIP() << "snipdock is not built";
+    if (std::string(SEND_CLOSE_PROGRAM).empty() || !fs::exists(SEND_CLOSE_PROGRAM)) {
+      GTEST_SKIP() << "send_close is not built";
+    }
+    if (Output("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is missing";
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/snipdock-smoke-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    base_ = pattern;
+    program_ = base_ / "program";
+    fs::create_directories(program_);
+    fs::create_directories(base_ / "tmp");
+    fs::copy_file(SNIPDOCK_PROGRAM, program_ / "snipdock");
+  }
+
+  void TearDown() override {
+    if (child_ > 0) {
+      kill(child_, SIGKILL);
+      waitpid(child_, nullptr, 0);
+    }
+    std::error_code ec;
+    if (!base_.empty()) fs::remove_all(base_, ec);
+  }
+
+  void Start() {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.push_back(*e);
+    }
+    env.push_back("TMPDIR=" + (base_ / "tmp").string());
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string path = (program_ / "snipdock").string();
+    char* argv[] = {path.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&child_, path.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+  }
+
+  // The exit code once the program ended within the limit.
+  std::optional<int> WaitForExit() {
+    int status = 0;
+    const bool ended = WaitFor([&] { return waitpid(child_, &status, WNOHANG) == child_; });
+    if (!ended) return std::nullopt;
+    child_ = -1;
+    if (!WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
+  Text Library() const { return PathFromNative((program_ / "DATA.mdb").string()); }
+
+  std::vector<std::vector<Text>> DirectoryRows() {
+    std::vector<std::vector<Text>> rows;
+    DatabaseUnit db;
+    if (!OdbcOpen(db, Library())) return rows;
+    const int set = OdbcQuery(db, "SELECT * FROM `目录`");
+    while (!OdbcIsEof(db, set)) {
+      rows.push_back({OdbcReadField(db, set, "目录名"), OdbcReadField(db, set, "索引"),
+                      OdbcReadField(db, set, "标记")});
+      OdbcMoveNext(db, set);
+    }
+    OdbcCloseRecordSet(db, set);
+    OdbcClose(db);
+    return rows;
+  }
+
+  fs::path base_;
+  fs::path program_;
+  pid_t child_ = -1;
+};
+
+TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
+  Start();
+  // The missing library is announced in a box; closing the box lets the program create it.
+  ASSERT_TRUE(WaitFor([] { return WindowShown(kBoxTitle); })) << "no message box";
+  ASSERT_TRUE(SendClose(kBoxTitle));
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(program_ / "DATA.mdb"); }));
+  ASSERT_TRUE(WaitFor([] { return WindowShown(kMainTitle); })) << "no main window";
+
+  ASSERT_TRUE(SendClose(kMainTitle));
+  EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+
+  DatabaseUnit db;
+  ASSERT_TRUE(OdbcOpen(db, Library()));
+  EXPECT_TRUE(OdbcExecute(db, "select * from `目录`;"));
+  EXPECT_TRUE(OdbcExecute(db, "select * from `内含信息`;"));
+  OdbcClose(db);
+  EXPECT_TRUE(DirectoryRows().empty());
+
+  // Second start: the stored tree is loaded and written back at the close. A forward parent
+  // index comes back as a top-level item, which shows that the tree went through the window.
+  {
+    DatabaseUnit fill;
+    ASSERT_TRUE(OdbcOpen(fill, Library()));
+    ASSERT_TRUE(OdbcExecute(fill, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('A','-1','50');"));
+    ASSERT_TRUE(OdbcExecute(fill, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('B','0','100');"));
+    ASSERT_TRUE(OdbcExecute(fill, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('C','7','150');"));
+    OdbcClose(fill);
+  }
+  Start();
+  ASSERT_TRUE(WaitFor([] { return WindowShown(kMainTitle); })) << "no main window";
+  EXPECT_FALSE(WindowShown(kBoxTitle));
+  ASSERT_TRUE(SendClose(kMainTitle));
+  EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+  EXPECT_EQ(DirectoryRows(), (std::vector<std::vector<Text>>{
+                                 {"A", "-1", "50"}, {"B", "0", "100"}, {"C", "-1", "150"}}));
+}
+
+}  // namespace

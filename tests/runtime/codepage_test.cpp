@@ -1,0 +1,56 @@
+// GBK <-> UTF-8 <-> UTF-16LE conversion, including what cannot be converted.
+#include "runtime/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include "gbk_samples.h"
+
+namespace {
+
+Bytes B(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+TEST(Codepage, GbkAndUtf8RoundTrip) {
+  const Text samples[] = {"", "plain ascii", "中文路径", "混合 mixed 文本", kBackslashTrail, kBarTrail,
+                          "\xA3\xB0"};
+  for (const Text& gbk : samples) {
+    EXPECT_EQ(ConvertUtf8ToGbk(ConvertGbkToUtf8(gbk)), gbk) << gbk;
+  }
+  EXPECT_EQ(ConvertGbkToUtf8("中"), Utf8(u8"中"));
+  EXPECT_EQ(ConvertUtf8ToGbk(Utf8(u8"中")), "\xD6\xD0");
+}
+
+TEST(Codepage, Utf8ToUtf16AndOnToGbk) {
+  EXPECT_EQ(ConvertUtf8ToUtf16(B({'A', 0xE4, 0xB8, 0xAD})), B({'A', 0, 0x2D, 0x4E}));
+  EXPECT_EQ(ConvertUtf8ToUtf16(B({0xF0, 0x9F, 0x98, 0x80})), B({0x3D, 0xD8, 0x00, 0xDE}));  // a pair
+  EXPECT_TRUE(ConvertUtf8ToUtf16(Bytes()).empty());
+  EXPECT_EQ(ConvertUtf16ToGbk(B({'A', 0, 0x2D, 0x4E})), "A中");
+  EXPECT_EQ(ConvertUtf16ToGbk(Bytes()), "");
+}
+
+TEST(Codepage, WhatGbkCannotHoldBecomesAQuestionMark) {
+  EXPECT_EQ(ConvertUtf8ToGbk(Utf8(u8"a\U0001F600b")), "a?b");          // outside GBK, four UTF-8 bytes
+  EXPECT_EQ(ConvertUtf8ToGbk(Utf8(u8"\u1234")), "?");               // Ethiopic, three bytes
+  EXPECT_EQ(ConvertUtf16ToGbk(B({0x3D, 0xD8, 0x00, 0xDE, 'x', 0})), "?x");
+}
+
+TEST(Codepage, InvalidInputIsReplacedNeverFatal) {
+  EXPECT_EQ(ConvertUtf8ToGbk(std::string("a\xFF" "b")), "a?b");
+  EXPECT_EQ(ConvertUtf8ToGbk(std::string("a\xE4\xB8")), "a?");      // cut-off sequence
+  EXPECT_EQ(ConvertUtf8ToGbk(std::string("\xC0\xAF")), "??");        // overlong form
+  EXPECT_EQ(ConvertGbkToUtf8(std::string("a\xFF" "b")), Utf8(u8"a\uFFFDb"));
+  EXPECT_EQ(ConvertGbkToUtf8(std::string("a\xD6")), Utf8(u8"a\uFFFD"));   // lead byte at the end
+  EXPECT_EQ(ConvertUtf8ToUtf16(B({0xFF, 'a'})), B({0xFD, 0xFF, 'a', 0}));
+  EXPECT_EQ(ConvertUtf16ToGbk(B({0x00, 0xD8, 'a', 0})), "?a");       // lone surrogate
+}
+
+TEST(Codepage, Utf16StopsAtNulAndIgnoresAnOddByte) {
+  EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 0, 0, 'b', 0})), "a");
+  EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 'b'})), "a");
+  EXPECT_EQ(ConvertUtf8ToGbk(std::string("a\0b", 3)), "a");
+}
+
+}  // namespace
