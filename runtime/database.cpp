@@ -74,16 +74,18 @@ bool FolderOf(const Text& file, Text& folder) {
   return true;
 }
 
-Text ConnectionText(const Text& file) {
+}  // namespace
+
+Text OdbcConnectionText(const Text& file) {
   Text text = kDbqPrefix + file;
   Text folder;
   if (FolderOf(file, folder)) text += kDefaultDirItem + folder;
   return text + kDriverItems;
 }
 
-// The file named by the DBQ item of a connection text that ConnectionText made. A file name
-// may itself hold ";DefaultDir=", so the item is only taken as ours when its folder fits.
-Text FileOfConnectionText(const Text& text) {
+// A file name may itself hold ";DefaultDir=", so an item is only taken as the folder item when
+// it names the folder of what stands before it.
+Text OdbcFileOfConnectionText(const Text& text) {
   const Text prefix = kDbqPrefix, suffix = kDriverItems, dirItem = kDefaultDirItem;
   if (text.size() < prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
       text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0) {
@@ -96,6 +98,8 @@ Text FileOfConnectionText(const Text& text) {
   }
   return items;
 }
+
+namespace {
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -155,7 +159,7 @@ bool OdbcOpen(DatabaseUnit& db, const Text& file) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   unit.Close();
-  const Text target = FileOfConnectionText(ConnectionText(file));
+  const Text target = OdbcFileOfConnectionText(OdbcConnectionText(file));
   if (target.empty()) return false;
   unit.connection = SqliteConnection::OpenExisting(NativePath(target));
   return static_cast<bool>(unit.connection);

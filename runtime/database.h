@@ -28,6 +28,10 @@ constexpr int kMaxOpenRecordSets = 30;
 // Opens an existing database file (never creates or overwrites one); closes a former connection
 // of the unit first. The connection text is "ODBC;DBQ=<file>;DefaultDir=<folder>;Driver=...".
 bool OdbcOpen(DatabaseUnit& db, const Text& file);
+// The connection text OdbcOpen builds for file, and the file its DBQ item names again ("" for a
+// text of another form).
+Text OdbcConnectionText(const Text& file);
+Text OdbcFileOfConnectionText(const Text& connection);
 // Exactly one statement; true when it ran without an error (a SELECT's rows are discarded).
 bool OdbcExecute(DatabaseUnit& db, const Text& sql);
 // A snapshot record set positioned on its first row; 0 on failure.

@@ -13,7 +13,8 @@ Text PathFromNative(const std::string& native);
 
 // The program folder without a trailing separator: the executable's folder unless set.
 Text GetRunDirectory();
-// Used by the program entry (and by tests, which run a program in a folder of their own).
+// Used by the program entry (and by tests, which run a program in a folder of their own);
+// a trailing separator is dropped.
 void SetRunDirectory(const Text& folder);
 // kind 11: the temporary folder ($TMPDIR or /tmp) with a trailing separator.
 Text GetSpecialFolder(int kind);

@@ -14,18 +14,26 @@ struct ThreadState {
 
 namespace {
 
-std::mutex countMutex;
-std::condition_variable countChanged;
-int activeCount = 0;
+// Detached workers may still run while the process exits, so the count is never destroyed.
+struct WorkerCount {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int active = 0;
+};
+
+WorkerCount& Workers() {
+  static WorkerCount* const workers = new WorkerCount;
+  return *workers;
+}
 
 thread_local ThreadState* currentState = nullptr;
 
 void ChangeCount(int delta) {
-  {
-    std::lock_guard<std::mutex> lock(countMutex);
-    activeCount += delta;
-  }
-  countChanged.notify_all();
+  WorkerCount& workers = Workers();
+  // Notified under the lock: a waiter that returns may be the last user of the count.
+  std::lock_guard<std::mutex> lock(workers.mutex);
+  workers.active += delta;
+  workers.changed.notify_all();
 }
 
 }  // namespace
@@ -66,11 +74,14 @@ bool StopRequested() { return currentState != nullptr && currentState->stopReque
 bool ThreadRunning(const ThreadHandle& handle) { return handle && handle->running; }
 
 int ActiveThreadCount() {
-  std::lock_guard<std::mutex> lock(countMutex);
-  return activeCount;
+  WorkerCount& workers = Workers();
+  std::lock_guard<std::mutex> lock(workers.mutex);
+  return workers.active;
 }
 
 bool WaitForThreads(int limitMilliseconds) {
-  std::unique_lock<std::mutex> lock(countMutex);
-  return countChanged.wait_for(lock, std::chrono::milliseconds(limitMilliseconds), [] { return activeCount == 0; });
+  WorkerCount& workers = Workers();
+  std::unique_lock<std::mutex> lock(workers.mutex);
+  return workers.changed.wait_for(lock, std::chrono::milliseconds(limitMilliseconds),
+                                  [&workers] { return workers.active == 0; });
 }

@@ -5,6 +5,31 @@
 
 namespace {
 
+const Text kDriver = ";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;";
+
+TEST(ConnectionText, NamesTheFileAndItsFolderAndGivesTheFileBack) {
+  struct Case {
+    Text file, connection;
+  };
+  const Case cases[] = {
+      {"C:\\程序\\DATA.mdb", "ODBC;DBQ=C:\\程序\\DATA.mdb;DefaultDir=C:\\程序" + kDriver},
+      {"/home/u/snip/DATA.mdb", "ODBC;DBQ=/home/u/snip/DATA.mdb;DefaultDir=/home/u/snip" + kDriver},
+      {"a\\b/c.mdb", "ODBC;DBQ=a\\b/c.mdb;DefaultDir=a\\b" + kDriver},
+      {"\\DATA.mdb", "ODBC;DBQ=\\DATA.mdb;DefaultDir=" + kDriver},
+      {"DATA.mdb", "ODBC;DBQ=DATA.mdb" + kDriver},  // no folder: the item is left out
+      // The second byte of this character is a "\" but no separator.
+      {"x/\xB0\x5C.mdb", "ODBC;DBQ=x/\xB0\x5C.mdb;DefaultDir=x" + kDriver},
+      {"d;DefaultDir=e/f.mdb", "ODBC;DBQ=d;DefaultDir=e/f.mdb;DefaultDir=d;DefaultDir=e" + kDriver},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(OdbcConnectionText(c.file), c.connection) << c.file;
+    EXPECT_EQ(OdbcFileOfConnectionText(c.connection), c.file) << c.file;
+  }
+  for (const Text& other : {Text(), Text("DBQ=x.mdb"), Text("ODBC;DBQ=x.mdb;")}) {
+    EXPECT_EQ(OdbcFileOfConnectionText(other), "") << other;
+  }
+}
+
 using OpenTest = DatabaseFixture;
 
 TEST_F(OpenTest, OpensAnExistingDatabaseAndClosesIt) {
@@ -32,7 +57,9 @@ TEST_F(OpenTest, MissingFileFailsAndIsNotCreated) {
   for (const Text& file : cases) {
     EXPECT_FALSE(OdbcOpen(db, file)) << file;
     EXPECT_FALSE(OdbcIsOpen(db));
-    if (!file.empty()) EXPECT_FALSE(FileExists(file)) << file;
+    if (!file.empty()) {
+      EXPECT_FALSE(FileExists(file)) << file;
+    }
   }
 }
 

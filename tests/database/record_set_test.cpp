@@ -71,7 +71,7 @@ TEST_F(RecordSetTest, ColumnNamesMatchExactlyFirstThenIgnoringAsciiCase) {
   OdbcCloseRecordSet(db_, rs);
 }
 
-// The second byte of a GBK character is no letter to fold: "丄" (81 41) is not "乣" (81 61).
+// The second byte of a GBK character is no letter to fold: 81 41 and 81 61 are two characters.
 TEST_F(RecordSetTest, CaseFoldingLeavesSecondBytesOfGbkCharactersAlone) {
   const Text upper("\x81\x41"), lower("\x81\x61");
   const int rs = OdbcQuery(db_, "SELECT 'v' AS `" + upper + "`;");
@@ -109,7 +109,9 @@ TEST_F(RecordSetTest, ThirtyOneOpenRecordSetsFailAndClosingOneFreesASlot) {
   const int again = OdbcQuery(db_, "SELECT * FROM `内含信息`");
   ASSERT_GT(again, 0);
   for (int rs : handles) {
-    if (rs != handles[7]) EXPECT_NE(again, rs);
+    if (rs != handles[7]) {
+      EXPECT_NE(again, rs);
+    }
   }
   EXPECT_EQ(OdbcReadField(db_, again, "名称"), "名1");
   EXPECT_EQ(OdbcQuery(db_, "SELECT * FROM `内含信息`"), 0);

@@ -119,10 +119,10 @@ Bytes Jpeg(int width, int height) {
 
 Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + std::min(n, b.size())); }
 
-// Offset of the JPEG start-of-scan marker: the header ends there.
-std::size_t StartOfScan(const Bytes& jpeg) {
+// Offset of the first JPEG marker of that code (0xDA: start of scan, where the header ends).
+std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code) {
   for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) {
-    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) return i;
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
   }
   return jpeg.size();
 }
@@ -158,15 +158,15 @@ TEST(Picture, DamagedCutOffAndOtherFilesAreZero) {
   Bytes badPngCrc = Png(10, 10);
   badPngCrc[20] ^= 1;  // height changed, CRC no longer matches
   Bytes badJpeg = jpeg;
-  badJpeg[3] = 0x01;  // first marker after SOI destroyed
+  badJpeg[FindMarker(jpeg, 0xC0) + 4] = 3;  // frame header with a sample precision of 3 bits
   Bytes badIconType = Icon(1, 16, 16);
   badIconType[2] = 3;
   const SizeCase cases[] = {
       {"empty", Bytes(), 0, 0},
       {"text", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, 0, 0},
-      {"jpeg before its scan", Cut(jpeg, StartOfScan(jpeg)), 0, 0},
+      {"jpeg before its scan", Cut(jpeg, FindMarker(jpeg, 0xDA)), 0, 0},
       {"jpeg soi only", Cut(jpeg, 4), 0, 0},
-      {"jpeg broken marker", badJpeg, 0, 0},
+      {"jpeg bad frame header", badJpeg, 0, 0},
       {"png signature only", Cut(Png(10, 10), 8), 0, 0},
       {"png cut in IHDR", Cut(Png(10, 10), 30), 0, 0},
       {"png bad crc", badPngCrc, 0, 0},

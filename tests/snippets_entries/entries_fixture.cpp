@@ -104,8 +104,12 @@ void EntriesTest::InsertEntry(const TestEntry& entry, int tag, const Text& id) {
   const Text picture = "\\DATA\\图片\\" + id + "." + entry.pictureExtension;
   const Text example = "\\DATA\\例程\\" + id + "." + entry.exampleExtension;
   ASSERT_TRUE(WriteFileBytes(InProgram(usage), CompressBytes(BytesOf(entry.usage))));
-  if (!entry.picture.empty()) ASSERT_TRUE(WriteFileBytes(InProgram(picture), CompressBytes(entry.picture)));
-  if (!entry.example.empty()) ASSERT_TRUE(WriteFileBytes(InProgram(example), CompressBytes(entry.example)));
+  if (!entry.picture.empty()) {
+    ASSERT_TRUE(WriteFileBytes(InProgram(picture), CompressBytes(entry.picture)));
+  }
+  if (!entry.example.empty()) {
+    ASSERT_TRUE(WriteFileBytes(InProgram(example), CompressBytes(entry.example)));
+  }
   const Text sql = "INSERT INTO `内含信息` (`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES ('/t','" +
                    SqlEscape(entry.name) + "','" + usage + "','" + SqlEscape(entry.description) + "','" +
                    picture + "','" + example + "','" + ToText(tag) + "');";

@@ -14,12 +14,12 @@ struct StoredRow {
 
 // An entry as a test writes it into the data folder and the library.
 struct TestEntry {
-  Text name;
-  Text description;
-  Text usage;
-  Bytes picture;        // empty: no picture file
+  Text name{};
+  Text description{};
+  Text usage{};
+  Bytes picture{};      // empty: no picture file
   Text pictureExtension = "png";
-  Bytes example;        // empty: no example file
+  Bytes example{};      // empty: no example file
   Text exampleExtension = "cpp";
 };
 

@@ -1,0 +1,169 @@
+// Benchmarks of the entry list: a directory of 10,000 entries from query to full list, and the
+// preview of a 4,000 x 3,000 JPEG. Runs the real program headless in a folder of its own.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <jpeglib.h>
+
+#include "resources/resources.h"
+#include "resources/window_ids.h"
+#include "runtime/database.h"
+#include "runtime/files.h"
+#include "runtime/packed_file.h"
+#include "snippets/entry_editor.h"
+#include "snippets/entry_list.h"
+#include "snippets/globals.h"
+#include "snippets/startup.h"
+#include "ui/headless/headless.h"
+#include "ui/ui.h"
+
+namespace {
+
+constexpr int kListedEntries = 10000;
+constexpr int kListTag = 1111;
+constexpr int kPictureTag = 2222;
+
+int listDirectory = -1;
+int pictureDirectory = -1;
+
+Bytes MakeJpeg(int width, int height) {
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = width;
+  info.image_height = height;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 85, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
+  while (info.next_scanline < info.image_height) {
+    const int y = static_cast<int>(info.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      row[x * 3] = static_cast<JSAMPLE>(x * 255 / width);
+      row[x * 3 + 1] = static_cast<JSAMPLE>(y * 255 / height);
+      row[x * 3 + 2] = static_cast<JSAMPLE>((x ^ y) & 0xFF);
+    }
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  Bytes jpeg(buffer, buffer + size);
+  jpeg_destroy_compress(&info);
+  free(buffer);
+  return jpeg;
+}
+
+// The id of entry i: 15 letters.
+Text EntryId(int i) {
+  Text id(15, 'A');
+  for (int pos = 14; pos >= 0 && i > 0; --pos, i /= 26) id[pos] = static_cast<char>('A' + i % 26);
+  return id;
+}
+
+bool InsertEntry(int i, int tag, const Text& pictureExtension) {
+  const Text id = EntryId(i);
+  return OdbcExecute(LibraryDatabase,
+                     "INSERT INTO `内含信息` (`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES ('/b','条目" +
+                         ToText(i) + "','\\DATA\\方法\\" + id + ".txt','说明" + ToText(i) + "','\\DATA\\图片\\" + id +
+                         "." + pictureExtension + "','\\DATA\\例程\\" + id + ".','" + ToText(tag) + "');");
+}
+
+bool PrepareLibrary() {
+  if (!StartSnippetProgram()) return false;
+  ui::headless::WaitIdle();
+  EnsureDataFolders();
+  bool inserted = OdbcTransaction(LibraryDatabase, [] {
+    for (int i = 0; i < kListedEntries; ++i) {
+      if (!InsertEntry(i, kListTag, "")) return false;
+    }
+    return true;
+  });
+  const Bytes jpeg = MakeJpeg(4000, 3000);
+  std::printf("preview picture: 4000 x 3000 JPEG, %zu bytes\n", jpeg.size());
+  for (int i = kListedEntries; i < kListedEntries + 2 && inserted; ++i) {
+    inserted = InsertEntry(i, kPictureTag, "jpg") &&
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\图片\\" + EntryId(i) + ".jpg", CompressBytes(jpeg)) &&
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\方法\\" + EntryId(i) + ".txt",
+                              CompressBytes(ToByteSet("usage")));
+  }
+  listDirectory = ui::TreeAddItem(MainWindow::DirectoryTree, -1, "大目录", kListTag);
+  pictureDirectory = ui::TreeAddItem(MainWindow::DirectoryTree, -1, "大图", kPictureTag);
+  return inserted;
+}
+
+void BM_ListDirectoryOnGuiThread(benchmark::State& state) {
+  ui::SetTreeCurrentItem(MainWindow::DirectoryTree, listDirectory);
+  for (auto _ : state) {
+    ListEntriesOfSelectedDirectory();
+  }
+  state.counters["rows"] = ui::ListRowCount(MainWindow::EntryListView);
+  state.SetItemsProcessed(state.iterations() * kListedEntries);
+}
+BENCHMARK(BM_ListDirectoryOnGuiThread)->Unit(benchmark::kMillisecond);
+
+// As a tree selection runs it: a worker whose every row crosses to the GUI thread.
+void BM_ListDirectoryByWorker(benchmark::State& state) {
+  for (auto _ : state) {
+    ui::SetTreeCurrentItem(MainWindow::DirectoryTree, -1);
+    ui::headless::SelectTreeItem(MainWindow::DirectoryTree, listDirectory);
+    ui::headless::WaitIdle();
+  }
+  state.counters["rows"] = ui::ListRowCount(MainWindow::EntryListView);
+  state.SetItemsProcessed(state.iterations() * kListedEntries);
+}
+BENCHMARK(BM_ListDirectoryByWorker)->Unit(benchmark::kMillisecond);
+
+void BM_PreviewLargeJpeg(benchmark::State& state) {
+  ui::headless::SelectTreeItem(MainWindow::DirectoryTree, pictureDirectory);
+  ui::headless::WaitIdle();
+  int row = 0;
+  for (auto _ : state) {
+    row = 1 - row;  // the event comes only when a row newly gets the focus
+    ui::headless::FocusListRow(MainWindow::EntryListView, row);
+  }
+  state.counters["width"] = ui::GetWidth(MainWindow::PreviewPicture);
+  state.counters["height"] = ui::GetHeight(MainWindow::PreviewPicture);
+}
+BENCHMARK(BM_PreviewLargeJpeg)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/snipdock-bench-XXXXXX";
+  if (!mkdtemp(pattern.data())) return 1;
+  const std::filesystem::path base = pattern;
+  std::filesystem::create_directory(base / "program");
+  std::filesystem::create_directory(base / "tmp");
+  setenv("TMPDIR", (base / "tmp").c_str(), 1);
+  SetRunDirectory(PathFromNative((base / "program").string()));
+  ui::headless::Install();
+  RegisterAllWindowDefinitions();
+  BindSnippetHandlers();
+
+  int code = 0;
+  if (PrepareLibrary()) {
+    benchmark::RunSpecifiedBenchmarks();
+  } else {
+    std::fprintf(stderr, "could not prepare the benchmark library\n");
+    code = 1;
+  }
+  ui::headless::WaitIdle();
+  OdbcClose(LibraryDatabase);
+  ui::headless::Uninstall();
+  benchmark::Shutdown();
+  std::error_code ec;
+  std::filesystem::remove_all(base, ec);
+  return code;
+}
