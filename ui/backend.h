@@ -44,7 +44,14 @@ class Backend {
   [[noreturn]] virtual void Terminate(int code) = 0;
 };
 
+// What a backend that cannot end the process (the headless one) throws from Terminate. The core
+// lets it pass to the outermost event dispatch, which swallows it; a worker's thread ends by it.
+struct ProgramEnd {
+  int code;
+};
+
 // Installs the backend for the process; the calling thread becomes the GUI thread.
+// nullptr uninstalls it and forgets every loaded window (their widgets are not touched).
 void InstallBackend(Backend* backend);
 Backend* CurrentBackend();
 bool OnGuiThread();

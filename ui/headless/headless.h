@@ -43,6 +43,8 @@ const std::vector<ShownMessage>& MessagesShown();
 const std::vector<ShownInputBox>& InputBoxesShown();
 const std::vector<std::string>& PopupMenusShown();
 const std::vector<Text>& ShellOpened();
+const std::vector<std::string>& FileDialogsShown();       // the dialogs' control names
+const std::vector<std::string>& WindowsBroughtToFront();  // by a load of an open window
 void ClearRecords();
 // Exit code once EndProgram ran, else nullopt.
 std::optional<int> EndedWithCode();
@@ -64,7 +66,9 @@ void Minimize(ui::WindowRef window);
 std::uint64_t Now();
 // Advances the virtual clock by ms, firing due timers and handling posted tasks on the way.
 void AdvanceClock(int ms);
-// Handles posted tasks until none is waiting and no worker started by StartThread runs.
-void WaitIdle();
+// Handles posted tasks until none is waiting and no worker started by StartThread runs. Workers
+// waiting on the clock (DelayPumping) get it advanced for them. False when workers still ran
+// after a generous real-time limit.
+bool WaitIdle();
 
 }  // namespace ui::headless
