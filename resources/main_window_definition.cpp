@@ -56,6 +56,10 @@ ui::WindowDef MainWindowDefinition() {
 
       {.name = w::SaveAsDialog.name, .kind = ControlKind::SaveDialog},
       {.name = w::OnlineCountTimer.name, .kind = ControlKind::Timer, .period = 30000},
+      // The library connection and an unused data provider. Handlers reach the connection
+      // through the database unit itself, so these names have no identity of their own.
+      {.name = "LibraryDatabase", .kind = ControlKind::Component},
+      {.name = "DataProvider", .kind = ControlKind::Component},
   };
 
   def.menuBar = {
