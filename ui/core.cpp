@@ -392,7 +392,8 @@ void RunMessageLoop() {
       return;  // EndProgram ran the exit routine already
     }
   }
-  RunExitRoutineOnce();
+  // The headless loop also returns when idle; the program has ended only with no window left.
+  if (windows.empty()) RunExitRoutineOnce();
 }
 
 void DelayPumping(int ms) {
