@@ -54,32 +54,27 @@ Bytes ReadStoredFile(const Text& storedPath) {
   return DecompressBytes(ReadFileBytes(GetRunDirectory() + storedPath));
 }
 
-// A former stored file of a modified entry; an empty path names no file.
-void RemoveStoredFile(const Text& storedPath) {
-  if (LastPathComponent(storedPath).empty()) return;
-  RemoveFile(GetRunDirectory() + storedPath);
-}
+}  // namespace
 
-Text InsertStatement(const Text& name, const Text& description, const Text& id,
-                     const Text& pictureExtension, const Text& exampleExtension) {
+Text EntryInsertStatement(const Text& dirPath, const Text& name, const Text& id,
+                          const Text& description, const Text& pictureExtension,
+                          const Text& exampleExtension, const Text& dirTag) {
   return "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ('" +
-         SqlEscape(CurrentDirPath) + "','" + SqlEscape(name) + "' , '\\DATA\\方法\\" + SqlEscape(id) +
+         SqlEscape(dirPath) + "','" + SqlEscape(name) + "' , '\\DATA\\方法\\" + SqlEscape(id) +
          ".txt', '" + SqlEscape(description) + "','\\DATA\\图片\\" + SqlEscape(id) + "." +
          SqlEscape(pictureExtension) + "','\\DATA\\例程\\" + SqlEscape(id) + "." +
-         SqlEscape(exampleExtension) + "' ,'" + SqlEscape(CurrentDirTag) + "');";
+         SqlEscape(exampleExtension) + "' ,'" + SqlEscape(dirTag) + "');";
 }
 
-Text UpdateStatement(const Text& name, const Text& description, const Text& id,
-                     const Text& pictureExtension, const Text& exampleExtension) {
+Text EntryUpdateStatement(const Text& name, const Text& id, const Text& description,
+                          const Text& pictureExtension, const Text& exampleExtension,
+                          const std::array<Text, 5>& old) {
   return "UPDATE  `内含信息`  SET `名称` = '" + SqlEscape(name) + "',`使用方法` = '\\DATA\\方法\\" +
          SqlEscape(id) + ".txt',`说明`='" + SqlEscape(description) + "',`图片`='\\DATA\\图片\\" +
          SqlEscape(id) + "." + SqlEscape(pictureExtension) + "',`例程`='\\DATA\\例程\\" + SqlEscape(id) +
-         "." + SqlEscape(exampleExtension) + "'  WHERE `名称` = '" + SqlEscape(EditOld[0]) +
-         "'  AND `说明` = '" + SqlEscape(EditOld[1]) + "'  AND `使用方法`='" + SqlEscape(EditOld[2]) +
-         "';";
+         "." + SqlEscape(exampleExtension) + "'  WHERE `名称` = '" + SqlEscape(old[0]) +
+         "'  AND `说明` = '" + SqlEscape(old[1]) + "'  AND `使用方法`='" + SqlEscape(old[2]) + "';";
 }
-
-}  // namespace
 
 void EnsureDataFolders() {
   const Text program = GetRunDirectory();
@@ -166,22 +161,24 @@ void AddWindow_SaveButton_OnClick() {
   const Text description = ui::GetText(AddWindow::DescriptionBox);
   if (EditMode == 0) {
     if (!OdbcExecute(LibraryDatabase,
-                     InsertStatement(name, description, id, pictureExtension, exampleExtension))) {
+                     EntryInsertStatement(CurrentDirPath, name, id, description, pictureExtension,
+                                          exampleExtension, CurrentDirTag))) {
       ui::ShowMessageBox("加入数据失败!!", ui::kMbOk);
       return;
     }
     ui::ShowMessageBox("加入数据成功!!", ui::kMbOk);
   } else {
     if (!OdbcExecute(LibraryDatabase,
-                     UpdateStatement(name, description, id, pictureExtension, exampleExtension))) {
+                     EntryUpdateStatement(name, id, description, pictureExtension, exampleExtension,
+                                          EditOld))) {
       ui::ShowMessageBox("修改数据失败!!", ui::kMbOk);
       return;
     }
     ui::ShowMessageBox("修改数据成功!!", ui::kMbOk);
     // Only now that the row names the new files may the former ones go.
-    RemoveStoredFile(EditOld[2]);
-    RemoveStoredFile(EditOld[3]);
-    RemoveStoredFile(EditOld[4]);
+    RemoveFile(program + EditOld[2]);
+    RemoveFile(program + EditOld[3]);
+    RemoveFile(program + EditOld[4]);
     RemoveFile(copy);
     ExampleCopyMade = false;
   }

@@ -3,6 +3,7 @@
 #include "snippets/entry_list.h"
 
 #include <functional>
+#include <vector>
 
 #include "resources/window_ids.h"
 #include "runtime/database.h"
@@ -20,10 +21,12 @@ namespace {
 // The part of the picture that the preview frame shows.
 constexpr int kViewWidth = 479;
 constexpr int kViewHeight = 391;
+// Rows a listing hands to the GUI thread in one step.
+constexpr std::size_t kRowsPerStep = 256;
 
-// Runs step on the GUI thread only while generation is still the newest listing; false when a
-// newer one has begun. Starting a listing also runs on the GUI thread, so a step can never
-// land between a newer listing's start and its own rows.
+// Runs step on the GUI thread only while generation is still the newest claim; false when a
+// newer one was claimed. Every write of a run goes through here, so once a newer run has
+// emptied the list no older row can land in it.
 bool RunIfCurrent(unsigned generation, const std::function<void()>& step) {
   bool current = false;
   ui::RunOnGui([&] {
@@ -49,40 +52,48 @@ bool FirstPicturePath(Text& path) {
 
 Text PictureProbeFile() { return GetSpecialFolder(kSpecialFolderTemp) + "\\图片.ls"; }
 
-unsigned BeginListing() {
-  unsigned generation = 0;
-  ui::RunOnGui([&] {
-    generation = ++ListingGeneration;
+unsigned ClaimListing() { return ++ListingGeneration; }
+
+bool BeginListing(unsigned generation) {
+  return RunIfCurrent(generation, [] {
     ui::ListClear(MainWindow::EntryListView);
     std::lock_guard<std::mutex> lock(EntryListLock);
     EntryList.clear();
   });
-  return generation;
 }
 
 bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
-  while (!OdbcIsEof(LibraryDatabase, recordSet)) {
-    // Read the row before going to the GUI thread: no database call waits inside a ui step.
-    EntryRecord record;
-    record.name = OdbcReadField(LibraryDatabase, recordSet, "名称");
-    record.description = OdbcReadField(LibraryDatabase, recordSet, "说明");
-    record.picturePath = OdbcReadField(LibraryDatabase, recordSet, "图片");
-    record.usagePath = OdbcReadField(LibraryDatabase, recordSet, "使用方法");
-    record.examplePath = OdbcReadField(LibraryDatabase, recordSet, "例程");
-    OdbcMoveNext(LibraryDatabase, recordSet);
+  std::vector<EntryRecord> batch;
+  for (;;) {
+    // Rows are read off the GUI thread and cross to it a batch at a time: one wait per batch
+    // instead of one per row, and no database call ever waits inside a ui step.
+    batch.clear();
+    while (batch.size() < kRowsPerStep && !OdbcIsEof(LibraryDatabase, recordSet)) {
+      EntryRecord record;
+      record.name = OdbcReadField(LibraryDatabase, recordSet, "名称");
+      record.description = OdbcReadField(LibraryDatabase, recordSet, "说明");
+      record.picturePath = OdbcReadField(LibraryDatabase, recordSet, "图片");
+      record.usagePath = OdbcReadField(LibraryDatabase, recordSet, "使用方法");
+      record.examplePath = OdbcReadField(LibraryDatabase, recordSet, "例程");
+      OdbcMoveNext(LibraryDatabase, recordSet);
+      batch.push_back(std::move(record));
+    }
+    if (batch.empty()) return true;
 
-    const int value = counter + 1;
     const bool current = RunIfCurrent(generation, [&] {
-      const int row = ui::ListAppendRow(MainWindow::EntryListView, value);
-      ui::ListSetCell(MainWindow::EntryListView, row, 1, record.description);
-      ui::ListSetCell(MainWindow::EntryListView, row, 0, record.name);
-      std::lock_guard<std::mutex> lock(EntryListLock);
-      EntryList.push_back(std::move(record));
+      int value = counter;
+      for (EntryRecord& record : batch) {
+        const int row = ui::ListAppendRow(MainWindow::EntryListView, ++value);
+        ui::ListSetCell(MainWindow::EntryListView, row, 1, record.description);
+        ui::ListSetCell(MainWindow::EntryListView, row, 0, record.name);
+        // Not held across the ui calls: an event they raise may read the records.
+        std::lock_guard<std::mutex> lock(EntryListLock);
+        EntryList.push_back(std::move(record));
+      }
     });
     if (!current) return false;
-    counter = value;
+    counter += static_cast<int>(batch.size());
   }
-  return true;
 }
 
 void ShowFirstEntryPicture() {
@@ -91,19 +102,31 @@ void ShowFirstEntryPicture() {
   ui::SetPicture(MainWindow::PreviewPicture, ReadStoredFile(path));
 }
 
-void ListEntriesOfSelectedDirectory() {
+void ShowFirstEntryPicture(unsigned generation) {
+  Text path;
+  if (!FirstPicturePath(path)) return;
+  // Read off the GUI thread; only showing it waits for the GUI.
+  const Bytes picture = ReadStoredFile(path);
+  RunIfCurrent(generation, [&] { ui::SetPicture(MainWindow::PreviewPicture, picture); });
+}
+
+Text EntryListQuery(const Text& tag) {
+  return "SELECT * FROM `内含信息` WHERE  `标记`='" + SqlEscape(tag) + "';";
+}
+
+void ListEntriesOfSelectedDirectory() { ListEntriesOfSelectedDirectory(ClaimListing()); }
+
+void ListEntriesOfSelectedDirectory(unsigned generation) {
   const int item = ui::TreeCurrentItem(MainWindow::DirectoryTree);
   const Text tag = ToText(ui::TreeItemData(MainWindow::DirectoryTree, item));
   const Text path = GetTreeItemPath(MainWindow::DirectoryTree, item);
 
   // The record set is a snapshot: the query runs before the list is touched.
-  const int recordSet =
-      OdbcQuery(LibraryDatabase, "SELECT * FROM `内含信息` WHERE  `标记`='" + SqlEscape(tag) + "';");
-  const unsigned generation = BeginListing();
+  const int recordSet = OdbcQuery(LibraryDatabase, EntryListQuery(tag));
   int counter = 0;
 
   const Text part0 = "选中目录:" + path + "  标记:" + tag;
-  bool current = RunIfCurrent(generation, [&] {
+  bool current = BeginListing(generation) && RunIfCurrent(generation, [&] {
     ui::StatusBarSetText(MainWindow::MainStatusBar, 0, part0);
     ui::StatusBarSetTip(MainWindow::MainStatusBar, 0, part0);
   });
@@ -116,20 +139,20 @@ void ListEntriesOfSelectedDirectory() {
     ui::StatusBarSetText(MainWindow::MainStatusBar, 1, part1);
     ui::StatusBarSetTip(MainWindow::MainStatusBar, 1, part1);
   });
-  if (!current || counter <= 0) return;
-
-  Text picturePath;
-  if (!FirstPicturePath(picturePath)) return;
-  const Bytes picture = ReadStoredFile(picturePath);
-  RunIfCurrent(generation, [&] { ui::SetPicture(MainWindow::PreviewPicture, picture); });
+  if (current && counter > 0) ShowFirstEntryPicture(generation);
 }
 
-void ListEntriesThread(int) { ListEntriesOfSelectedDirectory(); }
+void ListEntriesThread(int generation) {
+  ListEntriesOfSelectedDirectory(static_cast<unsigned>(generation));
+}
 
-void MainWindow_DirectoryTree_OnSelectionChanged() { StartThread(ListEntriesThread); }
+void MainWindow_DirectoryTree_OnSelectionChanged() {
+  StartThread(ListEntriesThread, static_cast<int>(ClaimListing()));
+}
 
 void MainWindow_EntryListView_OnSelectionChanged() {
-  if (SkipNextSelection.exchange(0) == 1) return;
+  int skip = 1;
+  if (SkipNextSelection.compare_exchange_strong(skip, 0)) return;
 
   const int row = ui::ListCurrentRow(MainWindow::EntryListView);
   if (row < 0) return;

@@ -3,14 +3,27 @@
 
 #include "runtime/text.h"
 
-void ListEntriesOfSelectedDirectory();
-void ListEntriesThread(int unused);
+// Listings and searches that overlap never mix their rows: each request claims a generation
+// where it is made (on the GUI thread, in the order the user asked), and only the newest claim
+// may write EntryListView and EntryList; an older run stops at its next step.
+unsigned ClaimListing();
+// Empties EntryListView and EntryList for the run of that generation; false, and nothing
+// emptied, once a newer one was claimed.
+bool BeginListing(unsigned generation);
 // Appends every remaining row of the record set to EntryListView and EntryList, numbering on
-// from counter. Stops (false) as soon as a listing newer than generation has begun.
+// from counter. Stops (false) as soon as a newer generation was claimed.
 bool AppendEntryRows(int recordSet, int& counter, unsigned generation);
-// Empties EntryListView and EntryList for a new listing or search; returns its generation.
-unsigned BeginListing();
 void ShowFirstEntryPicture();
+// The same for the run of that generation: shows nothing once a newer one was claimed.
+void ShowFirstEntryPicture(unsigned generation);
+// The query of the entries of the directory with that DirectoryTag.
+Text EntryListQuery(const Text& tag);
+
+// Lists the selected directory under a generation of its own (the editor's call after a save).
+void ListEntriesOfSelectedDirectory();
+void ListEntriesOfSelectedDirectory(unsigned generation);
+// Thread entry; its argument is the generation the tree's handler claimed.
+void ListEntriesThread(int generation);
 
 void MainWindow_DirectoryTree_OnSelectionChanged();
 void MainWindow_EntryListView_OnSelectionChanged();

@@ -111,7 +111,7 @@ void BM_ListDirectoryOnGuiThread(benchmark::State& state) {
 }
 BENCHMARK(BM_ListDirectoryOnGuiThread)->Unit(benchmark::kMillisecond);
 
-// As a tree selection runs it: a worker whose every row crosses to the GUI thread.
+// As a tree selection runs it: on a worker, its rows crossing to the GUI thread in batches.
 void BM_ListDirectoryByWorker(benchmark::State& state) {
   for (auto _ : state) {
     ui::SetTreeCurrentItem(MainWindow::DirectoryTree, -1);

@@ -11,6 +11,7 @@
 #include "runtime/packed_file.h"
 #include "snippets/entry_editor.h"
 #include "snippets/globals.h"
+#include "snippets/startup.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -95,6 +96,8 @@ int EntriesTest::AddDirectory(const Text& name, int tag, int parent) {
 }
 
 void EntriesTest::SelectDirectory(int item) {
+  // Only a change of the current item raises the event, so a current item is left first.
+  ui::SetTreeCurrentItem(MainWindow::DirectoryTree, -1);
   ui::headless::SelectTreeItem(MainWindow::DirectoryTree, item);
   ui::headless::WaitIdle();
 }
@@ -114,6 +117,15 @@ void EntriesTest::InsertEntry(const TestEntry& entry, int tag, const Text& id) {
                    SqlEscape(entry.name) + "','" + usage + "','" + SqlEscape(entry.description) + "','" +
                    picture + "','" + example + "','" + ToText(tag) + "');";
   ASSERT_TRUE(OdbcExecute(LibraryDatabase, sql));
+}
+
+void EntriesTest::Restart() {
+  ui::headless::WaitIdle();
+  OdbcClose(LibraryDatabase);
+  ui::headless::Uninstall();
+  ui::headless::Install();
+  BindSnippetHandlers();
+  ASSERT_TRUE(StartProgram());
 }
 
 Text EntriesTest::WriteTempFile(const Text& name, const Bytes& bytes) {
@@ -152,6 +164,8 @@ int EntriesTest::CountDataFiles(const Text& folder) {
   }
   return count;
 }
+
+Text TestDataFile(const Text& relative) { return PathFromNative(SNIPDOCK_TEST_DATA) + "/" + relative; }
 
 Text IdOfRow(const StoredRow& row) {
   const Text prefix = "\\DATA\\方法\\";

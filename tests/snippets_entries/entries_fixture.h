@@ -34,10 +34,12 @@ class EntriesTest : public ProgramFixture {
 
   // A top-level directory (or a child of parent) with that DirectoryTag; its tree index.
   int AddDirectory(const Text& name, int tag, int parent = -1);
-  // Selects the tree item and waits until its listing is done.
+  // Selects the tree item (afresh when it is current) and waits until its listing is done.
   void SelectDirectory(int item);
   // Writes the entry's stored files under id and inserts its row.
   void InsertEntry(const TestEntry& entry, int tag, const Text& id);
+  // Ends the program's session and starts it again on the same folders.
+  void Restart();
   // A plain file in the temporary folder; its GBK path.
   Text WriteTempFile(const Text& name, const Bytes& bytes);
 
@@ -49,5 +51,7 @@ class EntriesTest : public ProgramFixture {
   int CountDataFiles(const Text& folder);
 };
 
+// A file of tests/data, GBK path.
+Text TestDataFile(const Text& relative);
 // The EntryFileId of a row: its usage path without "\DATA\方法\" and ".txt".
 Text IdOfRow(const StoredRow& row);

@@ -10,7 +10,6 @@
 #include "snippets/globals.h"
 #include "tests/snippets_entries/entries_fixture.h"
 #include "ui/headless/headless.h"
-#include "ui/model.h"
 #include "ui/ui.h"
 
 namespace {
@@ -245,6 +244,7 @@ TEST_F(EntryEditorTest, ClearedPictureIsNotStored) {
 
 TEST_F(EntryEditorTest, CancelledDialogsChangeNothing) {
   OpenForAdding();
+  hl::ClearRecords();
   ChoosePicture(WriteTempFile("p.png", picture));
   ChooseExample(WriteTempFile("e.cpp", example));
   const Text examplePath = ui::GetText(aw::ExamplePathBox);
@@ -255,6 +255,10 @@ TEST_F(EntryEditorTest, CancelledDialogsChangeNothing) {
   EXPECT_EQ(ui::GetPicture(aw::PictureBox), picture);
   EXPECT_EQ(ui::GetText(aw::ExamplePathBox), examplePath);
   EXPECT_EQ(ui::GetDialogFileName(aw::ExampleDialog), examplePath);
+  // Each button shows its own dialog.
+  const std::vector<std::string> shown = {aw::PictureDialog.name, aw::ExampleDialog.name,
+                                          aw::PictureDialog.name, aw::ExampleDialog.name};
+  EXPECT_EQ(hl::FileDialogsShown(), shown);
 }
 
 TEST_F(EntryEditorTest, PictureThatIsNoPictureIsStoredAsChosen) {
@@ -362,13 +366,14 @@ TEST_F(EntryEditorTest, ModifyWithAnotherExampleTakesItsExtension) {
 }
 
 TEST_F(EntryEditorTest, ModifyEntryWithoutPictureOrUsageFile) {
-  InsertEntry({.name = "旧", .description = "d", .usage = "u"}, 3150, "QQQQQQQQQQQQQQQ");
+  // As the editor stores an entry added without picture: the picture path ends in ".".
+  InsertEntry({.name = "旧", .description = "d", .usage = "u", .pictureExtension = ""}, 3150, "QQQQQQQQQQQQQQQ");
   RemoveFile(InProgram("\\DATA\\方法\\QQQQQQQQQQQQQQQ.txt"));
   SelectDirectory(directory);
   OpenForModifying(0);
   EXPECT_TRUE(ui::GetPicture(aw::PictureBox).empty());
   EXPECT_EQ(ui::GetText(aw::UsageBox), "");
-  EXPECT_EQ(ui::GetDialogTag(aw::PictureDialog), "png");
+  EXPECT_EQ(ui::GetDialogTag(aw::PictureDialog), "");
   EXPECT_EQ(ui::GetText(aw::ExamplePathBox), "");
 
   Save();
@@ -378,7 +383,9 @@ TEST_F(EntryEditorTest, ModifyEntryWithoutPictureOrUsageFile) {
   ASSERT_EQ(LastMessage(), "修改数据成功!!");
   const auto rows = ReadRows();
   ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].picture, kImagesPrefix + IdOfRow(rows[0]) + ".");
   EXPECT_EQ(rows[0].example, kExamplesPrefix + IdOfRow(rows[0]) + ".");
+  EXPECT_EQ(ToText(ReadStored(rows[0].usage)), "新用法");
 }
 
 TEST_F(EntryEditorTest, ModifyWithoutSelectedRowDoesNothing) {
@@ -406,23 +413,59 @@ TEST_F(EntryEditorTest, FailedStatementKeepsEditorAndOldFiles) {
 }
 
 TEST_F(EntryEditorTest, ReopeningReusesTheEditor) {
+  InsertEntry({.name = "旧名", .description = "旧说明", .usage = "旧用法"}, 3150, "QQQQQQQQQQQQQQQ");
+  SelectDirectory(directory);
   OpenForAdding();
   hl::TypeText(aw::NameBox, "留着");
   hl::TypeText(aw::UsageBox, "也留着");
+  hl::TypeText(aw::ExamplePathBox, "示例");
+  hl::ClearRecords();
+
   OpenForAdding();
   EXPECT_EQ(ui::GetTitle(aw::Self), "Lorvane-添加窗口-/算法-/算法");
   EXPECT_EQ(ui::GetText(aw::NameBox), "留着");
   EXPECT_EQ(ui::GetText(aw::UsageBox), "也留着");
+  ASSERT_EQ(hl::WindowsBroughtToFront().size(), 1u);
+  EXPECT_EQ(hl::WindowsBroughtToFront()[0], aw::Self.name);
+
+  // Opening for modification fills what it sets and leaves the rest (no example here).
+  OpenForModifying(0);
+  EXPECT_EQ(ui::GetTitle(aw::Self), "Lorvane-添加窗口-/算法-/算法-/算法");
+  EXPECT_EQ(EditMode, 1);
+  EXPECT_EQ(ui::GetText(aw::NameBox), "旧名");
+  EXPECT_EQ(ui::GetText(aw::UsageBox), "旧用法");
+  EXPECT_EQ(ui::GetText(aw::DescriptionBox), "旧说明");
+  EXPECT_EQ(ui::GetText(aw::ExamplePathBox), "示例");
 }
 
+struct LimitCase {
+  const char* what;
+  Text typed;
+  Text kept;
+};
+
 TEST_F(EntryEditorTest, DescriptionTakesAtMost200Bytes) {
+  const Text wide = "说";  // two bytes
+  auto repeat = [](const Text& text, int times) {
+    Text out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  const LimitCase cases[] = {
+      {"Single", Text(250, 'd'), Text(200, 'd')},
+      {"Exact", Text(200, 'd'), Text(200, 'd')},
+      {"Double", repeat(wide, 150), repeat(wide, 100)},
+      {"NoHalfCharacter", "a" + repeat(wide, 100), "a" + repeat(wide, 99)},
+  };
   OpenForAdding();
-  hl::TypeText(aw::NameBox, "n");
-  hl::TypeText(aw::UsageBox, "u");
-  hl::TypeText(aw::DescriptionBox, Text(250, 'd'));
-  EXPECT_EQ(ui::GetText(aw::DescriptionBox), Text(200, 'd'));
+  for (const LimitCase& c : cases) {
+    hl::TypeText(aw::DescriptionBox, c.typed);
+    EXPECT_EQ(ui::GetText(aw::DescriptionBox), c.kept) << c.what;
+  }
   hl::TypeText(aw::NameBox, Text(300, 'n'));  // the name has no limit
   EXPECT_EQ(ui::GetText(aw::NameBox).size(), 300u);
+  hl::TypeText(aw::UsageBox, "u");
+  hl::TypeText(aw::DescriptionBox, Text(250, 'd'));
   Save();
   const auto rows = ReadRows();
   ASSERT_EQ(rows.size(), 1u);
@@ -431,9 +474,7 @@ TEST_F(EntryEditorTest, DescriptionTakesAtMost200Bytes) {
 
 TEST_F(EntryEditorTest, ListMenuOpensTheEditor) {
   hl::ChoosePopupItem(MainWindow::AddEntryMenuItem.name);
-  ui::WindowModel* main = ui::FindWindow(MainWindow::Self.name);
-  ASSERT_NE(main, nullptr);
-  ui::RaiseEvent(*main, MainWindow::EntryListView.name, ui::EventKind::RightClick);
+  hl::RightButtonUp(MainWindow::EntryListView);
   EXPECT_TRUE(ui::IsCreated(aw::Self));
   EXPECT_EQ(EditMode, 0);
   EXPECT_EQ(CurrentDirTag, "3150");

@@ -8,7 +8,6 @@
 #include "snippets/globals.h"
 #include "tests/snippets_entries/entries_fixture.h"
 #include "ui/headless/headless.h"
-#include "ui/model.h"
 #include "ui/ui.h"
 
 namespace {
@@ -142,40 +141,50 @@ TEST_F(EntryListTest, SupersededListingStopsAndDoesNotMixRows) {
   InsertEntry({.name = "A1", .description = "", .usage = "u"}, 1, kIdA);
   InsertEntry({.name = "A2", .description = "", .usage = "u"}, 1, kIdB);
   InsertEntry({.name = "B1", .description = "", .usage = "u"}, 2, kIdC);
-  const int setA = OdbcQuery(LibraryDatabase, "SELECT * FROM `内含信息` WHERE  `标记`='1';");
-  const int setB = OdbcQuery(LibraryDatabase, "SELECT * FROM `内含信息` WHERE  `标记`='2';");
+  const int setA = OdbcQuery(LibraryDatabase, EntryListQuery("1"));
+  const int setB = OdbcQuery(LibraryDatabase, EntryListQuery("2"));
   ASSERT_NE(setA, 0);
   ASSERT_NE(setB, 0);
 
-  const unsigned generationA = BeginListing();
-  const unsigned generationB = BeginListing();
+  const unsigned generationA = ClaimListing();
+  const unsigned generationB = ClaimListing();
   EXPECT_NE(generationA, generationB);
-
-  int counterA = 0;
-  EXPECT_FALSE(AppendEntryRows(setA, counterA, generationA));
-  EXPECT_EQ(counterA, 0);
-  EXPECT_EQ(ui::ListRowCount(EntryListView), 0);
-  EXPECT_TRUE(EntryList.empty());
-
+  ASSERT_TRUE(BeginListing(generationB));
   int counterB = 0;
   EXPECT_TRUE(AppendEntryRows(setB, counterB, generationB));
   EXPECT_EQ(counterB, 1);
+
+  // The older run comes late: it neither empties the list nor adds a row.
+  EXPECT_FALSE(BeginListing(generationA));
+  int counterA = 0;
+  EXPECT_FALSE(AppendEntryRows(setA, counterA, generationA));
+  EXPECT_EQ(counterA, 0);
   ASSERT_EQ(ui::ListRowCount(EntryListView), 1);
   EXPECT_EQ(ui::ListCell(EntryListView, 0, 0), "B1");
   ASSERT_EQ(EntryList.size(), 1u);
   EXPECT_EQ(EntryList[0].name, "B1");
 
-  // A's rows that were already written vanish with the newer listing's start.
-  const int setA2 = OdbcQuery(LibraryDatabase, "SELECT * FROM `内含信息` WHERE  `标记`='1';");
-  const unsigned generationC = BeginListing();
-  int counterC = 0;
-  EXPECT_TRUE(AppendEntryRows(setA2, counterC, generationC));
-  EXPECT_EQ(ui::ListRowCount(EntryListView), 2);
-  BeginListing();
-  EXPECT_EQ(ui::ListRowCount(EntryListView), 0);
-  EXPECT_TRUE(EntryList.empty());
+  for (int set : {setA, setB}) OdbcCloseRecordSet(LibraryDatabase, set);
+}
 
-  for (int set : {setA, setB, setA2}) OdbcCloseRecordSet(LibraryDatabase, set);
+TEST_F(EntryListTest, TheLaterRequestWinsWhateverOrderItsRunsTake) {
+  const int dirA = AddDirectory("A", 1);
+  const int dirB = AddDirectory("B", 2);
+  InsertEntry({.name = "A1", .description = "", .usage = "u", .picture = MakePng(10, 10)}, 1, kIdA);
+  InsertEntry({.name = "B1", .description = "", .usage = "u"}, 2, kIdB);
+  const unsigned older = ClaimListing();
+  const unsigned newer = ClaimListing();
+
+  ui::SetTreeCurrentItem(DirectoryTree, dirB);
+  ListEntriesOfSelectedDirectory(newer);
+  ui::SetTreeCurrentItem(DirectoryTree, dirA);
+  ListEntriesOfSelectedDirectory(older);
+
+  ASSERT_EQ(ui::ListRowCount(EntryListView), 1);
+  EXPECT_EQ(ui::ListCell(EntryListView, 0, 0), "B1");
+  EXPECT_EQ(ui::StatusBarText(MainStatusBar, 0), "选中目录:/B  标记:2");
+  EXPECT_EQ(ui::StatusBarText(MainStatusBar, 1), "记录条数:1");
+  EXPECT_TRUE(ui::GetPicture(PreviewPicture).empty());
 }
 
 TEST_F(EntryListTest, OverlappingSelectionsLeaveOneConsistentListing) {
@@ -194,12 +203,13 @@ TEST_F(EntryListTest, OverlappingSelectionsLeaveOneConsistentListing) {
   const int rows = ui::ListRowCount(EntryListView);
   ASSERT_EQ(rows, 20);
   ASSERT_EQ(EntryList.size(), 20u);
-  const char first = ui::ListCell(EntryListView, 0, 0)[0];
+  // The last selection wins, however the three workers were scheduled.
   for (int row = 0; row < rows; ++row) {
     EXPECT_EQ(ui::ListItemData(EntryListView, row), row + 1);
     EXPECT_EQ(ui::ListCell(EntryListView, row, 0), EntryList[row].name);
-    EXPECT_EQ(ui::ListCell(EntryListView, row, 0)[0], first);
+    EXPECT_EQ(ui::ListCell(EntryListView, row, 0)[0], 'A');
   }
+  EXPECT_EQ(ui::StatusBarText(MainStatusBar, 0), "选中目录:/A  标记:1");
   EXPECT_EQ(ui::StatusBarText(MainStatusBar, 1), "记录条数:20");
 }
 
@@ -227,7 +237,9 @@ TEST_P(PreviewScrollTest, PictureSizeSetsTheScrollRanges) {
 
   EXPECT_EQ(ui::GetText(UsageTextBox), "看图");
   EXPECT_EQ(ui::GetPicture(PreviewPicture), picture);
-  EXPECT_EQ(ReadFileBytes(PictureProbeFile()), picture);
+  // The probe file sits in the temporary folder.
+  EXPECT_EQ(PictureProbeFile(), GetSpecialFolder(kSpecialFolderTemp) + "\\图片.ls");
+  EXPECT_EQ(ReadFileBytes(tempFolder + "/图片.ls"), picture);
   EXPECT_EQ(ui::GetWidth(PreviewPicture), c.width);
   EXPECT_EQ(ui::GetHeight(PreviewPicture), c.height);
   EXPECT_EQ(ui::GetLeft(PreviewPicture), 0);
@@ -355,9 +367,7 @@ TEST_F(EntryListTest, RowValueOutsideTheRecordsChangesNothing) {
 }
 
 TEST_F(EntryListTest, RightClickPopsUpTheListMenu) {
-  ui::WindowModel* main = ui::FindWindow(Self.name);
-  ASSERT_NE(main, nullptr);
-  ui::RaiseEvent(*main, EntryListView.name, ui::EventKind::RightClick);
+  hl::RightButtonUp(EntryListView);
   const auto& shown = hl::PopupMenusShown();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], "ListMenu");
