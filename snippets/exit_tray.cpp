@@ -27,8 +27,11 @@ bool MainWindow_OnCanClose() {
         ui::kIdYes) {
       return false;
     }
-    // After the stop the export thread writes nothing more, so its files can go now.
+    // The stop is cooperative: wait until the thread has seen it, handling window events
+    // meanwhile (it may be asking the GUI thread for something), so that it writes nothing
+    // after its files are gone.
     RequestStop(ExportThread);
+    while (ThreadRunning(ExportThread)) ui::DelayPumping(10);
     RemoveFile(GetRunDirectory() + "\\ls.yrd");
     RemoveFile(GetRunDirectory() + "\\DATA\\临时数据库.mdb");
     TransferDone = 1;
@@ -37,7 +40,7 @@ bool MainWindow_OnCanClose() {
   SaveDirectoryTree();
   ui::SetTrayIcon(MainWindow::Self, MainWindowIcon(), "");
   ui::SetVisible(MainWindow::Self, false);
-  // The exit report to the online counter is sent here, waiting for it.
+  // Still to come here: the exit report to the online counter, waited for.
   ui::EndProgram(0);
 }
 

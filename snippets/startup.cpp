@@ -96,7 +96,8 @@ void MainWindow_OnCreated() {
 
   ForgetLoadedTree();
   StartThread(LoadDirectoryTreeThread);
-  // The update check and the start report to the online counter are started here.
+  // Still to come here, in this order: the update check and the start report to the online
+  // counter.
 
   ui::SetTrayIcon(MainWindow::Self, TrayIconImage(), kTrayTip);
 }

@@ -5,13 +5,13 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/database.h"
@@ -29,22 +29,28 @@ namespace {
 #endif
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // Window titles as X11 holds them (UTF-8).
 const std::string kMainTitle = "Lorvane-Snipdock";
 const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
 
-constexpr auto kLimit = std::chrono::seconds(20);
-constexpr auto kStep = std::chrono::milliseconds(50);
+constexpr long kLimitMs = 20000;
+constexpr long kStepMs = 50;
+
+long MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
+}
 
 // Polls condition every 50 ms until it holds or 20 s passed.
 template <typename Condition>
 bool WaitFor(Condition condition) {
-  const auto end = Clock::now() + kLimit;
-  while (Clock::now() < end) {
+  const long end = MonotonicMs() + kLimitMs;
+  while (MonotonicMs() < end) {
     if (condition()) return true;
-    std::this_thread::sleep_for(kStep);
+    const timespec step{0, kStepMs * 1000000L};
+    nanosleep(&step, nullptr);
   }
   return condition();
 }
@@ -61,9 +67,10 @@ std::string Output(const std::string& command) {
 }
 
 bool WindowShown(const std::string& title) {
-  return !Output("xdotool search --name '^" + title + "$' 2>/dev/null").empty();
+  return !Output("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").empty();
 }
 
+// True when a window of that title was there and was asked to close.
 bool SendClose(const std::string& title) {
   const std::string command = std::string("'") + SEND_CLOSE_PROGRAM + "' '" + title + "'";
   return std::system(command.c_str()) == 0;
@@ -146,8 +153,8 @@ class ProgramSmokeTest : public ::testing::Test {
 TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   Start();
   // The missing library is announced in a box; closing the box lets the program create it.
-  ASSERT_TRUE(WaitFor([] { return WindowShown(kBoxTitle); })) << "no message box";
-  ASSERT_TRUE(SendClose(kBoxTitle));
+  // (xdotool cannot match a title outside Latin-1, so the box is found by asking it to close.)
+  ASSERT_TRUE(WaitFor([] { return SendClose(kBoxTitle); })) << "no message box";
   ASSERT_TRUE(WaitFor([&] { return fs::exists(program_ / "DATA.mdb"); }));
   ASSERT_TRUE(WaitFor([] { return WindowShown(kMainTitle); })) << "no main window";
 
@@ -173,7 +180,7 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   }
   Start();
   ASSERT_TRUE(WaitFor([] { return WindowShown(kMainTitle); })) << "no main window";
-  EXPECT_FALSE(WindowShown(kBoxTitle));
+  EXPECT_FALSE(SendClose(kBoxTitle)) << "a message box at the second start";
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
   EXPECT_EQ(DirectoryRows(), (std::vector<std::vector<Text>>{

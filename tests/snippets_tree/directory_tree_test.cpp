@@ -53,6 +53,20 @@ TEST_F(DirectoryTreeTest, SaveWritesItemsInTreeOrderAndLoadRebuildsThem) {
   EXPECT_EQ(TreeItems(), kFourItems);
 }
 
+TEST_F(DirectoryTreeTest, SaveThatFailsMidwayKeepsTheFormerTable) {
+  StartWith({DirectoryInsert("old", "-1", "50"),
+             "CREATE TRIGGER refuse BEFORE INSERT ON `目录` WHEN NEW.`目录名` = 'bad' "
+             "BEGIN SELECT RAISE(ABORT, 'refused'); END;"});
+  ui::TreeClear(Tree);
+  ui::TreeAddItem(Tree, -1, "A", 100);
+  ui::TreeAddItem(Tree, -1, "bad", 150);
+  ui::TreeAddItem(Tree, -1, "C", 200);
+
+  SaveDirectoryTree();
+
+  EXPECT_EQ(DirectoryRows(), (Rows{{"old", "-1", "50"}}));
+}
+
 TEST_F(DirectoryTreeTest, SaveReplacesEveryFormerRow) {
   StartWith({DirectoryInsert("old", "-1", "50"), DirectoryInsert("older", "0", "100")});
   ui::TreeClear(Tree);
@@ -70,8 +84,14 @@ struct LoadCase {
 const LoadCase kLoadCases[] = {
     {"empty table", {}, {}},
     {"forward index goes to the top level",
-     {{"A", "-1", "50"}, {"B", "5", "100"}, {"C", "1", "150"}},
+     {{"A", "-1", "50"}, {"B", "5", "100"}, {"C", "3", "150"}},
      {{"A", -1, 50}, {"B", -1, 100}, {"C", -1, 150}}},
+    {"an item placed by a forward index is a parent for later rows",
+     {{"A", "-1", "50"}, {"B", "5", "100"}, {"C", "1", "150"}},
+     {{"A", -1, 50}, {"B", -1, 100}, {"C", 1, 150}}},
+    {"index beyond the integer range goes to the top level",
+     {{"A", "-1", "50"}, {"B", "99999999999", "100"}},
+     {{"A", -1, 50}, {"B", -1, 100}}},
     {"index equal to the rows before it goes to the top level",
      {{"A", "-1", "50"}, {"B", "1", "100"}},
      {{"A", -1, 50}, {"B", -1, 100}}},
@@ -136,12 +156,24 @@ TEST_F(DirectoryTreeTest, PathOfCurrentItem) {
   }
 }
 
+// True when tag = a x b x 50 with a in 12..9999 and b in 51..190.
+bool IsTagProduct(int tag) {
+  if (tag % 50 != 0) return false;
+  for (int b = 51; b <= 190; ++b) {
+    const int rest = tag / 50;
+    if (rest % b == 0 && rest / b >= 12 && rest / b <= 9999) return true;
+  }
+  return false;
+}
+
 TEST_F(DirectoryTreeTest, NewTagsFollowTheRule) {
+  int previous = 0;
   for (int i = 0; i < 200; ++i) {
     const int tag = NewDirectoryTag();
-    EXPECT_GE(tag, 12 * 51 * 50);
-    EXPECT_LE(tag, 9999 * 190 * 50);
-    EXPECT_EQ(tag % 50, 0);
+    EXPECT_TRUE(IsTagProduct(tag)) << tag;
+    // Every tag seeds afresh; the seeding counter moves on also within one millisecond.
+    EXPECT_NE(tag, previous);
+    previous = tag;
   }
 }
 

@@ -39,17 +39,18 @@ class ExitTrayTest : public ProgramFixture {
   }
 
   // An export in progress: its window open, its files written, a thread that runs until it is
-  // asked to stop.
+  // asked to stop. The flag tells whether its package file was still there when it ended.
   std::shared_ptr<std::atomic<bool>> StartExport() {
     MakeDirectory(InProgram("\\DATA"));
     EXPECT_TRUE(WriteFileBytes(InProgram("\\ls.yrd"), ToByteSet("package")));
     EXPECT_TRUE(WriteFileBytes(InProgram("\\DATA\\临时数据库.mdb"), ToByteSet("copy")));
     EXPECT_TRUE(ui::LoadWindow(ExportWindow::Self));
     auto stopped = std::make_shared<std::atomic<bool>>(false);
+    const Text package = InProgram("\\ls.yrd");
     StartThread(
-        [stopped](int) {
+        [stopped, package](int) {
           while (!StopRequested()) ui::DelayPumping(100);
-          *stopped = true;
+          *stopped = FileExists(package);
         },
         0, &ExportThread);
     TransferDone = 0;
@@ -104,10 +105,11 @@ TEST_F(ExitTrayTest, CloseDuringExportAnsweredYesStopsItAndEnds) {
   headless::AnswerMessageBox(ui::kIdYes);
 
   headless::AskToClose(MainWindow::Self);
-  headless::WaitIdle();
 
   EXPECT_EQ(headless::MessagesShown().size(), 1u);
   EXPECT_EQ(headless::EndedWithCode(), std::optional<int>(0));
+  // The thread had ended before its files were removed.
+  EXPECT_FALSE(ThreadRunning(ExportThread));
   EXPECT_TRUE(*stopped);
   EXPECT_FALSE(FileExists(InProgram("\\ls.yrd")));
   EXPECT_FALSE(FileExists(InProgram("\\DATA\\临时数据库.mdb")));

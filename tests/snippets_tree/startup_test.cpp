@@ -1,6 +1,11 @@
 // Start-up: the temporary-folder refusal, creating and opening the library, the tables and the
 // tray icon.
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#include "runtime/threads.h"
 
 #include "snippets/startup.h"
 #include "tree_helpers.h"
@@ -86,8 +91,13 @@ TEST_F(StartupTest, MissingLibraryIsCreatedWithBothTables) {
 TEST_F(StartupTest, StartedProgramShowsTrayIconAndLoadsTree) {
   PrepareLibrary(InProgram("\\DATA.mdb"),
                  {kCreateDirectoryTable, kCreateEntryTable, DirectoryInsert("A", "-1", "150")});
-  ASSERT_TRUE(StartProgram());
+  ASSERT_TRUE(StartSnippetProgram());
+  // The tree load runs on a worker, which now waits for the GUI thread to take its rows.
+  EXPECT_EQ(ActiveThreadCount(), 1);
+  EXPECT_EQ(ui::TreeItemCount(MainWindow::DirectoryTree), 0);
+  headless::WaitIdle();
 
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(NativePath(programFolder)));
   EXPECT_TRUE(headless::MessagesShown().empty());
   ui::WindowModel* window = MainWindowModel();
   ASSERT_NE(window, nullptr);
@@ -148,17 +158,32 @@ TEST_F(StartupTest, ExistingTablesAreKept) {
   }
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const Text& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 TEST_F(StartupTest, LibraryThatIsNoDatabaseIsLeftAlone) {
   const Text database = InProgram("\\DATA.mdb");
   const Text junk = "this is not a database, just some bytes";
   ASSERT_TRUE(WriteFileBytes(database, ToByteSet(junk)));
 
-  ASSERT_TRUE(StartProgram());
+  ASSERT_TRUE(StartSnippetProgram());
+  // A started worker would still wait for the GUI thread here, which has not pumped yet.
+  EXPECT_EQ(ActiveThreadCount(), 0);
+  headless::WaitIdle();
 
   ASSERT_EQ(headless::MessagesShown().size(), 1u);
   EXPECT_EQ(headless::MessagesShown()[0].text, kOpenFailed);
   EXPECT_EQ(headless::MessagesShown()[0].flags, ui::kMbOk);
   EXPECT_EQ(ReadFileBytes(database), ToByteSet(junk));
+  EXPECT_EQ(FolderNames(programFolder), (std::vector<std::string>{"DATA.mdb"}));
+  EXPECT_TRUE(FolderNames(tempFolder).empty());
   EXPECT_FALSE(headless::EndedWithCode().has_value());
   ui::WindowModel* window = MainWindowModel();
   ASSERT_NE(window, nullptr);  // the window stays
