@@ -313,12 +313,19 @@ void ListRemoveRow(ControlRef ref, int row) {
     if (control == nullptr || !ValidRow(control->list, row)) return;
     ListModel& list = control->list;
     list.rows.erase(list.rows.begin() + row);
+    bool focusMoved = false;
     if (list.current == row) {
-      list.current = -1;
+      // As in a native list, the focus passes to the row that takes its place (or the new last
+      // row), and that row newly becoming focused is reported like any other.
+      list.current = std::min(row, static_cast<int>(list.rows.size()) - 1);
+      focusMoved = list.current >= 0;
     } else if (list.current > row) {
       --list.current;
     }
     Mirror(*window, *control, Change::ListRemoved, row);
+    if (focusMoved) {
+      core::Dispatch(window->def->name, ref.name, EventKind::SelectionChanged, list.current);
+    }
   });
 }
 

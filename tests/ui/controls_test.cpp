@@ -56,20 +56,22 @@ TEST_F(ControlsTest, ListRaisesCurrentItemOnlyWhenARowNewlyGetsTheFocus) {
   }
 }
 
-TEST_F(ControlsTest, ListRemovingTheCurrentRowLeavesNoneAndTheNextFocusRaises) {
-  for (int value : {1, 2, 3}) ui::ListAppendRow(kRows, value);
-  int raised = 0;
-  ui::Bind(kMain, kRows.name, EventKind::SelectionChanged, [&raised](int) { ++raised; });
-  headless::FocusListRow(kRows, 2);
-  ui::ListRemoveRow(kRows, 0);
+TEST_F(ControlsTest, RemovingTheFocusedRowPassesTheFocusOnAndReportsIt) {
+  for (int value : {1, 2, 3, 4}) ui::ListAppendRow(kRows, value);
+  std::vector<int> raised;
+  ui::Bind(kMain, kRows.name, EventKind::SelectionChanged, [&raised](int row) { raised.push_back(row); });
+  headless::FocusListRow(kRows, 2);           // values 1 2 [3] 4
+  ui::ListRemoveRow(kRows, 0);                // 2 [3] 4: only shifted, nothing new focused
   EXPECT_EQ(ui::ListCurrentRow(kRows), 1);
-  ui::ListRemoveRow(kRows, 1);
+  ui::ListRemoveRow(kRows, 1);                // 2 [4]: the next row takes the focus
+  EXPECT_EQ(ui::ListCurrentRow(kRows), 1);
+  EXPECT_EQ(ui::ListItemData(kRows, 1), 4);
+  ui::ListRemoveRow(kRows, 1);                // [2]: the last row went, the one before it gets it
+  EXPECT_EQ(ui::ListCurrentRow(kRows), 0);
+  ui::ListRemoveRow(kRows, 0);                // empty: no focus, nothing to report
   EXPECT_EQ(ui::ListCurrentRow(kRows), -1);
 
-  headless::FocusListRow(kRows, 0);
-
-  EXPECT_EQ(raised, 2);
-  EXPECT_EQ(ui::ListItemData(kRows, 0), 2);
+  EXPECT_EQ(raised, (std::vector<int>{2, 1, 0}));
 }
 
 TEST_F(ControlsTest, TreeIndexesRunInDepthFirstPreOrder) {
