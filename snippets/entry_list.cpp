@@ -117,9 +117,14 @@ Text EntryListQuery(const Text& tag) {
 void ListEntriesOfSelectedDirectory() { ListEntriesOfSelectedDirectory(ClaimListing()); }
 
 void ListEntriesOfSelectedDirectory(unsigned generation) {
-  const int item = ui::TreeCurrentItem(MainWindow::DirectoryTree);
-  const Text tag = ToText(ui::TreeItemData(MainWindow::DirectoryTree, item));
-  const Text path = GetTreeItemPath(MainWindow::DirectoryTree, item);
+  // One visit to the GUI thread, so the tag and the path belong to the same item.
+  Text tag;
+  Text path;
+  ui::RunOnGui([&] {
+    const int item = ui::TreeCurrentItem(MainWindow::DirectoryTree);
+    tag = ToText(ui::TreeItemData(MainWindow::DirectoryTree, item));
+    path = GetTreeItemPath(MainWindow::DirectoryTree, item);
+  });
 
   // The record set is a snapshot: the query runs before the list is touched.
   const int recordSet = OdbcQuery(LibraryDatabase, EntryListQuery(tag));

@@ -389,10 +389,11 @@ void PopupMenu(WindowRef ref, const char* menu) {
     if (window == nullptr || backend == nullptr || menu == nullptr) return;
     const MenuItemDef* def = FindMenu(window->def->popupMenus, menu);
     if (def == nullptr) return;
+    // The menu's loop runs posted tasks: the window may be gone when it returns.
+    const std::string name = window->def->name;
     const std::string chosen = backend->PopupMenu(*window, *def);
     if (chosen.empty()) return;
     // The choice arrives as a command after the running handler, as a menu's command would.
-    const std::string name = window->def->name;
     backend->Post([name, chosen] {
       if (WindowModel* still = core::FindWindow(WindowRef{name.c_str()})) {
         UserChoseMenuItem(*still, chosen.c_str());

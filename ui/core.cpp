@@ -28,6 +28,7 @@ using BindingKey = std::tuple<std::string, std::string, EventKind>;
 std::map<BindingKey, Handler> handlers;
 std::map<std::string, CloseHandler> closeHandlers;
 int dispatchDepth = 0;
+int carriedCalls = 0;  // calls of workers running on the GUI thread now
 
 struct ExitRoutine {
   std::mutex mutex;
@@ -127,6 +128,7 @@ ControlModel* WindowModel::Find(const char* name) {
 void InstallBackend(Backend* backend) {
   windows.clear();
   dispatchDepth = 0;
+  carriedCalls = 0;
   {
     ExitRoutine& exit = TheExitRoutine();
     std::lock_guard<std::mutex> lock(exit.mutex);
@@ -155,14 +157,26 @@ void RunOnGui(const std::function<void()>& task) {
   };
   auto call = std::make_shared<Call>();
   backend->Post([call, &task] {
+    const bool nested = dispatchDepth > 0;
+    bool ended = false;
+    ++carriedCalls;
     try {
       task();
+    } catch (const ProgramEnd&) {
+      call->error = std::current_exception();
+      ended = true;
     } catch (...) {
       call->error = std::current_exception();
     }
-    std::lock_guard<std::mutex> lock(call->mutex);
-    call->finished = true;
-    call->done.notify_all();
+    --carriedCalls;
+    const std::exception_ptr end = ended ? call->error : nullptr;
+    {
+      std::lock_guard<std::mutex> lock(call->mutex);
+      call->finished = true;
+      call->done.notify_all();
+    }
+    // The worker ends by it; a handler pumping around this call must unwind too.
+    if (end && nested) std::rethrow_exception(end);
   });
   std::unique_lock<std::mutex> lock(call->mutex);
   call->done.wait(lock, [&call] { return call->finished; });
@@ -239,10 +253,11 @@ bool Dispatch(const std::string& window, const std::string& control, EventKind k
     }
   } catch (const ProgramEnd&) {
     // The program ended inside the handler: the outermost dispatch ends the unwinding.
-    if (dispatchDepth > 0) throw;
+    if (dispatchDepth > 0 || carriedCalls > 0) throw;
     return false;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "snipdock: a handler of %s failed: %s\n", window.c_str(), error.what());
+    result = false;  // a close handler that failed keeps its window
   }
   return result;
 }

@@ -113,5 +113,36 @@ TEST_F(ClockTest, WorkersDelayEndsInWaitIdleOnTheVirtualClock) {
   EXPECT_EQ(ticks, (Times{1000, 2000, 3000, 4000, 5000}));
 }
 
+
+TEST_F(ClockTest, WokenWorkersNextStepIsDoneWhenTheClockReturns) {
+  ASSERT_TRUE(ui::LoadWindow(kMain));
+  // Repeated: the worker's step after its wake must never be left to chance.
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    ui::SetText(kNameBox, "before");
+    ASSERT_TRUE(StartThread([](int) {
+      ui::DelayPumping(100);
+      ui::SetText(kNameBox, "after");
+    }));
+    headless::AdvanceClock(100);
+    EXPECT_EQ(ui::GetText(kNameBox), "after");
+    ASSERT_TRUE(headless::WaitIdle());
+  }
+}
+
+TEST_F(ClockTest, TimerHandlerPumpingPastItsOwnPeriodReturns) {
+  Times ticks;
+  ui::Bind(kMain, kTick.name, EventKind::Timer, [&ticks, start = headless::Now()](int) {
+    ticks.push_back(headless::Now() - start);
+    ui::DelayPumping(1500);  // the timer is due again meanwhile; it waits for its handler
+  });
+  ASSERT_TRUE(ui::LoadWindow(kMain));
+
+  headless::AdvanceClock(1000);
+
+  EXPECT_EQ(ticks, Times{1000});
+  EXPECT_EQ(headless::Now(), 2500u);
+}
+
 }  // namespace
 }  // namespace ui_test

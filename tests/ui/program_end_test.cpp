@@ -116,5 +116,41 @@ TEST_F(ProgramEndTest, IdleMessageLoopWithAWindowOpenLeavesTheExitRoutineForTheE
   EXPECT_EQ(exitRuns.load(), 1);
 }
 
+
+TEST_F(ProgramEndTest, EndCausedByAWorkersCallEndsThatWorker) {
+  ui::BindCanClose(kMain, [] { ui::EndProgram(2); return true; });
+  std::atomic<bool> wentOn{false};
+  ASSERT_TRUE(StartThread([&wentOn](int) {
+    ui::RequestClose(kMain);
+    wentOn = true;
+  }));
+
+  headless::WaitIdle();
+
+  EXPECT_EQ(headless::EndedWithCode(), std::optional<int>(2));
+  EXPECT_FALSE(wentOn.load());
+  ExpectEndedOnce();
+}
+
+TEST_F(ProgramEndTest, EndInAWorkersCallUnwindsTheHandlerPumpingAroundIt) {
+  ui::BindCanClose(kMain, [] { ui::EndProgram(2); return true; });
+  ui::Bind(kOther, "", EventKind::Moved, [this](int) {
+    StartThread([](int) {
+      ui::DelayPumping(100);
+      ui::RequestClose(kMain);
+    });
+    ui::DelayPumping(5000);
+    log.push_back("handler went on");
+  });
+
+  headless::Minimize(kOther);
+  headless::WaitIdle();
+
+  EXPECT_EQ(headless::EndedWithCode(), std::optional<int>(2));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "handler went on"), 0);
+  EXPECT_LT(headless::Now(), 5000u);
+  ExpectEndedOnce();
+}
+
 }  // namespace
 }  // namespace ui_test

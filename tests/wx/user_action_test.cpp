@@ -335,4 +335,18 @@ TEST_F(WxTest, MessageBoxesShowTextTitleButtonsAndIcon) {
   }
 }
 
+// A timer handler that closes its own window: the timer outlives its own notification.
+TEST_F(WxTest, TimerHandlerClosingItsOwnWindow) {
+  int fired = 0;
+  ui::Bind(MainWindow::Self, MainWindow::OnlineCountTimer.name, ui::EventKind::Timer, [&fired](int) {
+    ++fired;
+    ui::RequestClose(MainWindow::Self);
+  });
+  ASSERT_TRUE(ui::LoadWindow(MainWindow::Self));
+  ui::SetTimerPeriod(MainWindow::OnlineCountTimer, 20);
+  EXPECT_TRUE(PumpUntil([] { return !ui::IsCreated(MainWindow::Self); }, 3000));
+  ui::DelayPumping(50);
+  EXPECT_EQ(fired, 1);
+}
+
 }  // namespace

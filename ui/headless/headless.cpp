@@ -69,7 +69,10 @@ class HeadlessBackend final : public Backend {
       Settle();
       if (Now() >= target) return;
       std::uint64_t next = target;
-      for (auto& [key, timer] : timers_) next = std::min(next, std::max(timer.due, Now()));
+      for (auto& [key, timer] : timers_) {
+        // A timer whose handler is running (and pumping) waits for it, whatever its due time.
+        if (!timer.firing) next = std::min(next, std::max(timer.due, Now()));
+      }
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!wakeTimes_.empty()) next = std::min(next, std::max(*wakeTimes_.begin(), now_));
@@ -87,10 +90,8 @@ class HeadlessBackend final : public Backend {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::uint64_t wake = now_ + static_cast<std::uint64_t>(std::max(0, ms));
     auto slot = wakeTimes_.insert(wake);
-    ++sleepers_;
     changed_.notify_all();
     changed_.wait(lock, [&] { return now_ >= wake || detached_; });
-    --sleepers_;
     wakeTimes_.erase(slot);
     changed_.notify_all();
   }
@@ -197,7 +198,9 @@ class HeadlessBackend final : public Backend {
     for (;;) {
       RunTasks();
       std::unique_lock<std::mutex> lock(mutex_);
-      if (tasks_.empty() && ActiveThreadCount() <= sleepers_) return true;
+      // A sleeper whose wake time has come runs again, even before it has taken the lock.
+      const auto waiting = std::distance(wakeTimes_.upper_bound(now_), wakeTimes_.end());
+      if (tasks_.empty() && ActiveThreadCount() <= waiting) return true;
       if (RealMs() - start > kSettleLimitMs) return false;
       // Worker ends are not signalled here, so the wait is short.
       changed_.wait_for(lock, std::chrono::milliseconds(2));
@@ -292,7 +295,6 @@ class HeadlessBackend final : public Backend {
   std::deque<std::function<void()>> tasks_;
   std::uint64_t now_ = 0;
   std::multiset<std::uint64_t> wakeTimes_;
-  int sleepers_ = 0;
   bool detached_ = false;
   std::optional<int> endedCode_;
   std::map<std::pair<std::string, std::string>, Timer> timers_;  // GUI thread only

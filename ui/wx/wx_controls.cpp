@@ -12,6 +12,7 @@
 #include <set>
 
 #include "runtime/codepage.h"
+#include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
 
@@ -670,7 +671,13 @@ void DestroyControls(WindowModel& window) {
     control->backendData = nullptr;
     if (widgets->timer != nullptr) {
       widgets->timer->Stop();
-      delete widgets->timer;
+      // A timer handler may be destroying its own window: the timer goes once Notify is done.
+      wxTimer* timer = widgets->timer;
+      if (ui::Backend* backend = ui::CurrentBackend()) {
+        backend->Post([timer] { delete timer; });
+      } else {
+        delete timer;
+      }
     }
     delete widgets;  // the widgets themselves go with their frame
   }
