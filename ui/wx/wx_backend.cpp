@@ -284,10 +284,9 @@ class WxBackend final : public Backend {
   bool FileDialog(WindowModel& window, ControlModel& dialog, Text& chosen) override {
     const bool save = dialog.def->kind == ControlKind::SaveDialog;
     const wxFileName preset(wxString::FromUTF8(NativePath(dialog.dialogFileName)));
-    WindowWidgets* widgets = WidgetsOf(window);
-    wxWindow* owner = widgets != nullptr && widgets->frame->IsShown() ? widgets->frame : nullptr;
     const long style = save ? wxFD_SAVE : (wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    wxFileDialog box(owner, wxFileSelectorPromptStr, preset.GetPath(), preset.GetFullName(),
+    // No owner: the window may be destroyed (and its children with it) while the dialog is up.
+    wxFileDialog box(nullptr, wxFileSelectorPromptStr, preset.GetPath(), preset.GetFullName(),
                      Wildcard(dialog.def->filter), style);
     if (box.ShowModal() != wxID_OK) return false;
     chosen = PathFromNative(box.GetPath().utf8_string());
