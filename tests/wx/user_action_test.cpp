@@ -1,6 +1,7 @@
 // The user's actions on real widgets: each writes its change into the model first and then
 // raises its event. Mouse and key input is given to the widgets as wx events (no pointer on the
 // shared X display), so the suites may run side by side.
+#include <wx/uiaction.h>
 #include <wx/listctrl.h>
 #include <wx/scrolbar.h>
 #include <wx/textdlg.h>
@@ -347,6 +348,25 @@ TEST_F(WxTest, TimerHandlerClosingItsOwnWindow) {
   EXPECT_TRUE(PumpUntil([] { return !ui::IsCreated(MainWindow::Self); }, 3000));
   ui::DelayPumping(50);
   EXPECT_EQ(fired, 1);
+}
+
+// The window whose pop-up menu is up goes while the menu's own loop runs: the menu still comes
+// back, and the window's widgets go only afterwards.
+TEST_F(WxTest, WindowDestroyedWhileItsPopupIsUp) {
+  ASSERT_TRUE(ui::LoadWindow(MainWindow::Self));
+  ASSERT_TRUE(PumpUntil([] { return ui::GetVisible(MainWindow::Self); }));
+  ui::DestroyProgramWindow(MainWindow::Self);  // carried out by the menu's loop
+  std::thread closer([] {
+    ui::DelayPumping(300);  // a worker's wait: the menu is up by then
+    ui::RunOnGui([] {
+      wxUIActionSimulator keys;
+      keys.Char(WXK_ESCAPE);
+    });
+  });
+  ui::PopupMenu(MainWindow::Self, MainWindow::ListMenu.name);
+  closer.join();
+  EXPECT_FALSE(ui::IsCreated(MainWindow::Self));
+  ui::DelayPumping(50);  // the deferred frame goes now
 }
 
 }  // namespace

@@ -204,9 +204,7 @@ class WxBackend final : public Backend {
     RemoveTray(*widgets);
     DestroyControls(window);
     window.backendData = nullptr;
-    // The frame may be running the event that destroys it: it is deleted once that returns.
-    widgets->frame->Hide();
-    widgets->frame->Destroy();
+    DestroyFrame(widgets->frame);
     delete widgets;
   }
 
@@ -269,6 +267,7 @@ class WxBackend final : public Backend {
     // No owner: a modal box of its own that keeps every window of the program waiting. The
     // generic box, since the toolkit's own shows no icon.
     wxGenericMessageDialog box(nullptr, ToWx(text), ToWx(title), style);
+    ModalScope modal;
     const int answer = box.ShowModal();
     if (!yesNo) return kIdOk;
     return answer == wxID_YES ? kIdYes : kIdNo;
@@ -276,6 +275,7 @@ class WxBackend final : public Backend {
 
   bool InputBox(const Text& prompt, const Text& title, const Text& initial, Text& result) override {
     wxTextEntryDialog box(nullptr, ToWx(prompt), ToWx(title), ToWx(initial), wxOK | wxCANCEL | wxCENTRE);
+    ModalScope modal;
     if (box.ShowModal() != wxID_OK) return false;
     result = FromWx(box.GetValue());
     return true;
@@ -288,6 +288,7 @@ class WxBackend final : public Backend {
     // No owner: the window may be destroyed (and its children with it) while the dialog is up.
     wxFileDialog box(nullptr, wxFileSelectorPromptStr, preset.GetPath(), preset.GetFullName(),
                      Wildcard(dialog.def->filter), style);
+    ModalScope modal;
     if (box.ShowModal() != wxID_OK) return false;
     chosen = PathFromNative(box.GetPath().utf8_string());
     return true;
@@ -300,6 +301,7 @@ class WxBackend final : public Backend {
     wxMenu popup;
     AppendMenuItems(popup, menu.items, ids);
     const wxPoint at = widgets->client->ScreenToClient(wxGetMousePosition()) + wxPoint(3, 3);
+    ModalScope modal;
     const int chosen = widgets->client->GetPopupMenuSelectionFromUser(popup, at);
     const auto it = ids.find(chosen);
     return it == ids.end() ? std::string() : it->second;

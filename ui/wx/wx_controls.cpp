@@ -595,6 +595,28 @@ wxFont DefaultFont() {
   return font;
 }
 
+namespace {
+int modalDepth = 0;
+std::vector<wxFrame*> framesAfterModal;
+}  // namespace
+
+ModalScope::ModalScope() { ++modalDepth; }
+ModalScope::~ModalScope() {
+  if (--modalDepth > 0) return;
+  std::vector<wxFrame*> frames;
+  frames.swap(framesAfterModal);
+  for (wxFrame* frame : frames) frame->Destroy();
+}
+
+void DestroyFrame(wxFrame* frame) {
+  frame->Hide();
+  if (modalDepth > 0) {
+    framesAfterModal.push_back(frame);
+  } else {
+    frame->Destroy();  // deleted once the event that may be running in it has returned
+  }
+}
+
 MirrorScope::MirrorScope() { ++mirrorDepth; }
 MirrorScope::~MirrorScope() { --mirrorDepth; }
 bool Mirroring() { return mirrorDepth > 0; }

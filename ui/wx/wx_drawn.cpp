@@ -1,5 +1,6 @@
 // The picture button and the progress bar, drawn by the backend.
 #include "ui/wx/wx_drawn.h"
+#include "ui/wx/wx_widgets.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/renderer.h>
@@ -209,7 +210,10 @@ void MenuStrip::Choose(std::size_t entry) {
   hot_ = static_cast<int>(entry);
   Refresh();
   Update();
-  PopupMenu(chosen.menu, EntryRect(entry).GetBottomLeft());
+  {
+    ModalScope modal;
+    PopupMenu(chosen.menu, EntryRect(entry).GetBottomLeft());
+  }
   hot_ = EntryAt(ScreenToClient(wxGetMousePosition()));
   Refresh();
 }

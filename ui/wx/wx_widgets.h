@@ -99,4 +99,16 @@ class MirrorScope {
   MirrorScope& operator=(const MirrorScope&) = delete;
 };
 
+// While a modal dialog or a pop-up menu runs its own loop, no frame is deleted: that loop's idle
+// time would otherwise free a frame, and with it the widget whose menu is up, under it.
+class ModalScope {
+ public:
+  ModalScope();
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+};
+// Hides the frame and destroys it now, or once the last modal loop has ended.
+void DestroyFrame(wxFrame* frame);
+
 }  // namespace ui::wx
