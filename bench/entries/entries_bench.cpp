@@ -1,5 +1,7 @@
 // Benchmarks of the entry list: a directory of 10,000 entries from query to full list, and the
-// preview of a 4,000 x 3,000 JPEG. Runs the real program headless in a folder of its own.
+// preview of a 4,000 x 3,000 JPEG. Runs the real program in a folder of its own: headless, or
+// with the real windows when built as entries_wx_bench (under an X display; the picture is
+// then decoded and shown too).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -18,8 +20,16 @@
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
-#include "ui/headless/headless.h"
+#include "runtime/threads.h"
+#include "ui/model.h"
 #include "ui/ui.h"
+#ifdef ENTRIES_BENCH_WX
+#include <time.h>
+
+#include "ui/wx/wx_backend.h"
+#else
+#include "ui/headless/headless.h"
+#endif
 
 namespace {
 
@@ -29,6 +39,41 @@ constexpr int kPictureTag = 2222;
 
 int listDirectory = -1;
 int pictureDirectory = -1;
+
+#ifdef ENTRIES_BENCH_WX
+long MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
+}
+
+// Handles window events until no worker runs (a minute at most).
+void Settle() {
+  const long end = MonotonicMs() + 60000;
+  while (ActiveThreadCount() > 0 && MonotonicMs() < end) ui::DelayPumping(1);
+  ui::ProcessEvents();
+}
+
+// What a click on the tree item or the list row does: the control's state, then its event.
+void UserSelectsDirectory(int index) {
+  ui::SetTreeCurrentItem(MainWindow::DirectoryTree, index);
+  MainWindow_DirectoryTree_OnSelectionChanged();
+}
+
+void UserFocusesRow(int row) {
+  ui::WindowModel* window = ui::FindWindow(MainWindow::Self.name);
+  window->Find(MainWindow::EntryListView.name)->list.current = row;
+  MainWindow_EntryListView_OnSelectionChanged();
+  ui::ProcessEvents();  // the picture is shown
+}
+#else
+void Settle() { ui::headless::WaitIdle(); }
+void UserSelectsDirectory(int index) {
+  ui::SetTreeCurrentItem(MainWindow::DirectoryTree, -1);
+  ui::headless::SelectTreeItem(MainWindow::DirectoryTree, index);
+}
+void UserFocusesRow(int row) { ui::headless::FocusListRow(MainWindow::EntryListView, row); }
+#endif
 
 Bytes MakeJpeg(int width, int height) {
   jpeg_compress_struct info;
@@ -79,8 +124,10 @@ bool InsertEntry(int i, int tag, const Text& pictureExtension) {
 }
 
 bool PrepareLibrary() {
+  // A library file from the start: its absence would ask the user first.
+  if (!WriteFileBytes(GetRunDirectory() + "\\DATA.mdb", EmptyDatabaseTemplate())) return false;
   if (!StartSnippetProgram()) return false;
-  ui::headless::WaitIdle();
+  Settle();
   EnsureDataFolders();
   bool inserted = OdbcTransaction(LibraryDatabase, [] {
     for (int i = 0; i < kListedEntries; ++i) {
@@ -114,9 +161,8 @@ BENCHMARK(BM_ListDirectoryOnGuiThread)->Unit(benchmark::kMillisecond);
 // As a tree selection runs it: on a worker, its rows crossing to the GUI thread in batches.
 void BM_ListDirectoryByWorker(benchmark::State& state) {
   for (auto _ : state) {
-    ui::SetTreeCurrentItem(MainWindow::DirectoryTree, -1);
-    ui::headless::SelectTreeItem(MainWindow::DirectoryTree, listDirectory);
-    ui::headless::WaitIdle();
+    UserSelectsDirectory(listDirectory);
+    Settle();
   }
   state.counters["rows"] = ui::ListRowCount(MainWindow::EntryListView);
   state.SetItemsProcessed(state.iterations() * kListedEntries);
@@ -124,12 +170,12 @@ void BM_ListDirectoryByWorker(benchmark::State& state) {
 BENCHMARK(BM_ListDirectoryByWorker)->Unit(benchmark::kMillisecond);
 
 void BM_PreviewLargeJpeg(benchmark::State& state) {
-  ui::headless::SelectTreeItem(MainWindow::DirectoryTree, pictureDirectory);
-  ui::headless::WaitIdle();
+  UserSelectsDirectory(pictureDirectory);
+  Settle();
   int row = 0;
   for (auto _ : state) {
     row = 1 - row;  // the event comes only when a row newly gets the focus
-    ui::headless::FocusListRow(MainWindow::EntryListView, row);
+    UserFocusesRow(row);
   }
   state.counters["width"] = ui::GetWidth(MainWindow::PreviewPicture);
   state.counters["height"] = ui::GetHeight(MainWindow::PreviewPicture);
@@ -148,7 +194,16 @@ int main(int argc, char** argv) {
   std::filesystem::create_directory(base / "tmp");
   setenv("TMPDIR", (base / "tmp").c_str(), 1);
   SetRunDirectory(PathFromNative((base / "program").string()));
+#ifdef ENTRIES_BENCH_WX
+  if (getenv("DISPLAY") == nullptr || !InstallWxBackend(argc, argv)) {
+    std::printf("entries_wx_bench: no X display, nothing measured (run it under xvfb-run)\n");
+    std::error_code ec;
+    std::filesystem::remove_all(base, ec);
+    return 0;
+  }
+#else
   ui::headless::Install();
+#endif
   RegisterAllWindowDefinitions();
   BindSnippetHandlers();
 
@@ -159,9 +214,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "could not prepare the benchmark library\n");
     code = 1;
   }
-  ui::headless::WaitIdle();
+  Settle();
   OdbcClose(LibraryDatabase);
+#ifndef ENTRIES_BENCH_WX
   ui::headless::Uninstall();
+#endif
   benchmark::Shutdown();
   std::error_code ec;
   std::filesystem::remove_all(base, ec);

@@ -151,7 +151,10 @@ void BindTree(ModelTree* tree, const Target& target) {
 void FillListRow(wxListCtrl& list, const ListRow& row, int index) {
   for (int column = 0; column < list.GetColumnCount(); ++column) {
     const Text cell = column < static_cast<int>(row.cells.size()) ? row.cells[column] : Text();
-    list.SetItem(index, column, ToWx(cell));
+    // A row's cells are mirrored one change at a time; rewriting the unchanged ones made large
+    // listings slow.
+    const wxString shown = ToWx(cell);
+    if (list.GetItemText(index, column) != shown) list.SetItem(index, column, shown);
   }
 }
 
