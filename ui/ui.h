@@ -147,8 +147,8 @@ enum : int {
   kMbIconWarning = 0x30,
   kMbIconInformation = 0x40,
   kIdOk = 1,
-  kIdYes = 6,
-  kIdNo = 7,
+  kIdYes = 5,  // the programs' run-time answers Yes with 5 and No with 6
+  kIdNo = 6,
 };
 // Task-modal, no owner. Returns the button pressed (kIdOk, kIdYes, kIdNo). A box asked from a
 // worker blocks that worker until it is answered.

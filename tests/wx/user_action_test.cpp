@@ -297,8 +297,8 @@ struct BoxCase {
 TEST_F(WxTest, MessageBoxesShowTextTitleButtonsAndIcon) {
   const BoxCase cases[] = {
       {ui::kMbOk, wxID_OK, ui::kIdOk, 0, false},
-      {ui::kMbYesNo, wxID_YES, ui::kIdYes, 0, false},
-      {ui::kMbYesNo, wxID_NO, ui::kIdNo, 0, true},  // the asking worker waits for the answer
+      {ui::kMbYesNo, wxID_YES, 5, 0, false},  // the values the handlers compare with
+      {ui::kMbYesNo, wxID_NO, 6, 0, true},    // the asking worker waits for the answer
       {ui::kMbOk | ui::kMbIconWarning, wxID_OK, ui::kIdOk, wxICON_WARNING, true},
       {ui::kMbOk | ui::kMbIconInformation, wxID_OK, ui::kIdOk, wxICON_INFORMATION, false},
   };
