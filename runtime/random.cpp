@@ -15,6 +15,8 @@ std::atomic<std::uint32_t> seedCounter{0};
 
 std::uint32_t TickCount() { return static_cast<std::uint32_t>(PlatformMilliseconds()); }
 
+std::uint64_t MonotonicMilliseconds() { return PlatformMilliseconds(); }
+
 void SeedRandom() {
   // Read and advance the counter in one step, so two threads never take the same seed.
   std::uint32_t counter = seedCounter.load();

@@ -16,16 +16,15 @@
 #include "runtime/database.h"
 #include "runtime/files.h"
 #include "runtime/packed_file.h"
+#include "runtime/random.h"
+#include "runtime/threads.h"
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
-#include "runtime/threads.h"
 #include "ui/model.h"
 #include "ui/ui.h"
 #ifdef ENTRIES_BENCH_WX
-#include <time.h>
-
 #include "ui/wx/wx_backend.h"
 #else
 #include "ui/headless/headless.h"
@@ -41,16 +40,10 @@ int listDirectory = -1;
 int pictureDirectory = -1;
 
 #ifdef ENTRIES_BENCH_WX
-long MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
-}
-
 // Handles window events until no worker runs (a minute at most).
 void Settle() {
-  const long end = MonotonicMs() + 60000;
-  while (ActiveThreadCount() > 0 && MonotonicMs() < end) ui::DelayPumping(1);
+  const std::uint64_t end = MonotonicMilliseconds() + 60000;
+  while (ActiveThreadCount() > 0 && MonotonicMilliseconds() < end) ui::DelayPumping(1);
   ui::ProcessEvents();
 }
 

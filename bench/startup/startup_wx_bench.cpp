@@ -3,12 +3,12 @@
 // without one it says so and measures nothing. Figures are printed, never asserted.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <time.h>
 
 #include <cstdio>
 
 #include "bench_library.h"
 #include "resources/window_ids.h"
+#include "runtime/random.h"
 #include "runtime/threads.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
@@ -19,18 +19,12 @@ namespace {
 
 using namespace startup_bench;
 
-long MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
-}
-
 // Handles window events until condition holds; false after a minute without it.
 template <typename Condition>
 bool PumpUntil(Condition condition) {
-  const long end = MonotonicMs() + 60000;
+  const std::uint64_t end = MonotonicMilliseconds() + 60000;
   while (!condition()) {
-    if (MonotonicMs() > end) return false;
+    if (MonotonicMilliseconds() > end) return false;
     ui::DelayPumping(1);
   }
   ui::ProcessEvents();

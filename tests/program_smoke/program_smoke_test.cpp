@@ -16,6 +16,7 @@
 
 #include "runtime/database.h"
 #include "runtime/files.h"
+#include "runtime/random.h"
 
 extern char** environ;
 
@@ -37,17 +38,11 @@ const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
 constexpr long kLimitMs = 20000;
 constexpr long kStepMs = 50;
 
-long MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
-}
-
 // Polls condition every 50 ms until it holds or 20 s passed.
 template <typename Condition>
 bool WaitFor(Condition condition) {
-  const long end = MonotonicMs() + kLimitMs;
-  while (MonotonicMs() < end) {
+  const std::uint64_t end = MonotonicMilliseconds() + kLimitMs;
+  while (MonotonicMilliseconds() < end) {
     if (condition()) return true;
     const timespec step{0, kStepMs * 1000000L};
     nanosleep(&step, nullptr);

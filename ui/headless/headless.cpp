@@ -4,8 +4,6 @@
 // the GUI thread for something), so a run gives the same events in the same order every time.
 #include "ui/headless/headless.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -14,17 +12,12 @@
 #include <mutex>
 #include <set>
 
+#include "runtime/random.h"
 #include "runtime/threads.h"
 #include "ui/model.h"
 
 namespace ui::headless {
 namespace {
-
-std::uint64_t RealMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
-}
 
 // How long the workers may take, in real time, to settle before the clock moves anyway.
 constexpr std::uint64_t kSettleLimitMs = 20000;
@@ -194,30 +187,30 @@ class HeadlessBackend final : public Backend {
 
   // Handles tasks until no task waits and every worker either ended or waits on the clock.
   bool Settle() {
-    const std::uint64_t start = RealMs();
+    const std::uint64_t start = MonotonicMilliseconds();
     for (;;) {
       RunTasks();
       std::unique_lock<std::mutex> lock(mutex_);
       // A sleeper whose wake time has come runs again, even before it has taken the lock.
       const auto waiting = std::distance(wakeTimes_.upper_bound(now_), wakeTimes_.end());
       if (tasks_.empty() && ActiveThreadCount() <= waiting) return true;
-      if (RealMs() - start > kSettleLimitMs) return false;
+      if (MonotonicMilliseconds() - start > kSettleLimitMs) return false;
       // Worker ends are not signalled here, so the wait is short.
       changed_.wait_for(lock, std::chrono::milliseconds(2));
     }
   }
 
   bool WaitIdle() {
-    const std::uint64_t start = RealMs();
+    const std::uint64_t start = MonotonicMilliseconds();
     for (;;) {
       const bool settled = Settle();
       std::uint64_t wake = 0;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (tasks_.empty() && ActiveThreadCount() == 0) return true;
-        if (!settled || RealMs() - start > kSettleLimitMs) {
+        if (!settled || MonotonicMilliseconds() - start > kSettleLimitMs) {
           std::fprintf(stderr, "headless: workers still running after %llu ms\n",
-                       static_cast<unsigned long long>(RealMs() - start));
+                       static_cast<unsigned long long>(MonotonicMilliseconds() - start));
           return false;
         }
         if (wakeTimes_.empty()) continue;

@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "runtime/files.h"
+#include "runtime/random.h"
 #include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
@@ -132,11 +133,7 @@ class WxBackend final : public Backend {
     RunTasks();
   }
 
-  std::uint64_t NowMs() override {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
-  }
+  std::uint64_t NowMs() override { return MonotonicMilliseconds(); }
 
   void SleepWorker(int ms) override {
     if (ms <= 0) return;
