@@ -79,6 +79,8 @@ void AddTreeItem(ModelTree& tree, ControlWidgets& widgets, const TreeModel& mode
     }
   }
   const wxTreeItemId item = tree.AppendItem(parent, ToWx(node.text));
+  // The toolkit's tree draws items in the system font whatever the control's font is.
+  tree.SetItemFont(item, tree.GetFont());
   widgets.treeItems.insert(widgets.treeItems.begin() + index, item);
 }
 
