@@ -229,7 +229,9 @@ class HeadlessBackend final : public Backend {
 
   std::deque<std::function<void()>> TakeTasks() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return std::move(tasks_);
+    std::deque<std::function<void()>> taken;
+    taken.swap(tasks_);  // leaves the queue empty for certain, unlike a move
+    return taken;
   }
 
   // Scripts and records; GUI thread only.
