@@ -1,9 +1,11 @@
-// Files and folders on top of std::filesystem; every path is mapped from GBK text to the
-// native form first. Errors never throw: each operation reports them in its result.
+// Files and folders on top of std::filesystem, through one replaceable table of operations;
+// every path is mapped from GBK text to the native form first. Errors never throw: each
+// operation reports them in its result.
 #include "runtime/files.h"
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -64,22 +66,26 @@ Text GetSpecialFolder(int kind) {
   return folder;
 }
 
-bool FileExists(const Text& path) {
-  if (path.empty()) return false;
+namespace {
+
+bool NativeExists(const std::string& native) {
   std::error_code ec;
-  return fs::exists(ToPath(path), ec);
+  return fs::exists(fs::path(native), ec);
 }
 
-Bytes ReadFileBytes(const Text& path) {
-  Bytes bytes;
-  if (path.empty()) return bytes;
+bool NativeIsFolder(const std::string& native) {
   std::error_code ec;
-  fs::path native = ToPath(path);
-  if (!fs::is_regular_file(native, ec)) return bytes;
+  return fs::is_directory(fs::path(native), ec);
+}
+
+bool NativeRead(const std::string& native, Bytes& bytes) {
+  bytes.clear();
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(native), ec)) return false;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(native.c_str(), "rb"));
-  if (!file) return bytes;
+  if (!file) return false;
   // Read to the end rather than trusting the size: the file may change while it is read.
-  std::uintmax_t expected = fs::file_size(native, ec);
+  std::uintmax_t expected = fs::file_size(fs::path(native), ec);
   if (!ec && expected > 0) bytes.reserve(static_cast<std::size_t>(expected));
   std::uint8_t chunk[65536];
   for (;;) {
@@ -87,61 +93,230 @@ Bytes ReadFileBytes(const Text& path) {
     bytes.insert(bytes.end(), chunk, chunk + n);
     if (n < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) bytes.clear();
+  if (std::ferror(file.get())) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+WriteOutcome NativeWrite(const std::string& native, const Bytes& bytes) {
+  std::FILE* file = std::fopen(native.c_str(), "wb");
+  if (file == nullptr) return WriteOutcome::kNotOpened;
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // A full disk may only show when the buffer is flushed.
+  if (std::fflush(file) != 0) ok = false;
+  if (std::fclose(file) != 0) ok = false;
+  return ok ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
+}
+
+bool NativeRemoveFile(const std::string& native) {
+  std::error_code ec;
+  fs::file_status status = fs::symlink_status(fs::path(native), ec);
+  if (ec || !fs::exists(status) || fs::is_directory(status)) return false;
+  return fs::remove(fs::path(native), ec) && !ec;
+}
+
+bool NativeCopy(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(from), ec)) return false;
+  return fs::copy_file(fs::path(from), fs::path(to), fs::copy_options::overwrite_existing, ec) &&
+         !ec;
+}
+
+bool NativeRename(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::rename(fs::path(from), fs::path(to), ec);
+  return !ec;
+}
+
+bool NativeMakeFolder(const std::string& native) {
+  std::error_code ec;
+  fs::create_directory(fs::path(native), ec);
+  return !ec && fs::is_directory(fs::path(native), ec);
+}
+
+bool NativeRemoveTree(const std::string& native) {
+  std::error_code ec;
+  fs::path path(native);
+  // Never the root of the file system, whatever a caller built.
+  if (path.lexically_normal() == path.root_path()) return false;
+  if (!fs::is_directory(fs::symlink_status(path, ec))) return false;
+  fs::remove_all(path, ec);
+  return !ec && !fs::exists(fs::symlink_status(path, ec));
+}
+
+std::mutex opsMutex;
+std::shared_ptr<const FileSystemOps> installedOps;
+
+// The table in force; a caller keeps its copy for the whole call, so a test that swaps the
+// table meanwhile never pulls it from under a running operation.
+std::shared_ptr<const FileSystemOps> Ops() {
+  std::lock_guard<std::mutex> lock(opsMutex);
+  if (!installedOps) installedOps = std::make_shared<const FileSystemOps>(NativeFileSystem());
+  return installedOps;
+}
+
+}  // namespace
+
+FileSystemOps NativeFileSystem() {
+  FileSystemOps ops;
+  ops.exists = NativeExists;
+  ops.isFolder = NativeIsFolder;
+  ops.read = NativeRead;
+  ops.write = NativeWrite;
+  ops.removeFile = NativeRemoveFile;
+  ops.copy = NativeCopy;
+  ops.rename = NativeRename;
+  ops.makeFolder = NativeMakeFolder;
+  ops.removeTree = NativeRemoveTree;
+  return ops;
+}
+
+FileSystemOps InstallFileSystem(const FileSystemOps& ops) {
+  FileSystemOps complete = ops;
+  const FileSystemOps native = NativeFileSystem();
+  if (!complete.exists) complete.exists = native.exists;
+  if (!complete.isFolder) complete.isFolder = native.isFolder;
+  if (!complete.read) complete.read = native.read;
+  if (!complete.write) complete.write = native.write;
+  if (!complete.removeFile) complete.removeFile = native.removeFile;
+  if (!complete.copy) complete.copy = native.copy;
+  if (!complete.rename) complete.rename = native.rename;
+  if (!complete.makeFolder) complete.makeFolder = native.makeFolder;
+  if (!complete.removeTree) complete.removeTree = native.removeTree;
+  auto former = Ops();
+  std::lock_guard<std::mutex> lock(opsMutex);
+  installedOps = std::make_shared<const FileSystemOps>(std::move(complete));
+  return *former;
+}
+
+bool FileExists(const Text& path) {
+  if (path.empty()) return false;
+  return Ops()->exists(NativePath(path));
+}
+
+bool IsFolder(const Text& path) {
+  if (path.empty()) return false;
+  return Ops()->isFolder(NativePath(path));
+}
+
+Bytes ReadFileBytes(const Text& path) {
+  Bytes bytes;
+  ReadFileBytes(path, bytes);
   return bytes;
+}
+
+bool ReadFileBytes(const Text& path, Bytes& bytes) {
+  bytes.clear();
+  if (path.empty()) return false;
+  if (!Ops()->read(NativePath(path), bytes)) {
+    bytes.clear();
+    return false;
+  }
+  return true;
 }
 
 bool WriteFileBytes(const Text& path, const Bytes& bytes) {
   if (path.empty()) return false;
-  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  // A full disk may only show when the buffer is flushed.
-  if (std::fclose(file) != 0) ok = false;
-  return ok;
+  auto ops = Ops();
+  const std::string native = NativePath(path);
+  switch (ops->write(native, bytes)) {
+    case WriteOutcome::kWritten:
+      return true;
+    case WriteOutcome::kIncomplete:
+      ops->removeFile(native);
+      return false;
+    case WriteOutcome::kNotOpened:
+      return false;
+  }
+  return false;
 }
 
 bool RemoveFile(const Text& path) {
   if (path.empty()) return false;
-  std::error_code ec;
-  fs::path native = ToPath(path);
-  fs::file_status status = fs::symlink_status(native, ec);
-  if (ec || !fs::exists(status) || fs::is_directory(status)) return false;
-  return fs::remove(native, ec) && !ec;
+  return Ops()->removeFile(NativePath(path));
 }
 
 bool CopyFileOver(const Text& source, const Text& target) {
   if (source.empty() || target.empty()) return false;
-  std::error_code ec;
-  fs::path from = ToPath(source);
-  if (!fs::is_regular_file(from, ec)) return false;
-  return fs::copy_file(from, ToPath(target), fs::copy_options::overwrite_existing, ec) && !ec;
+  return Ops()->copy(NativePath(source), NativePath(target));
 }
 
 bool MoveFileOver(const Text& source, const Text& target) {
   if (source.empty() || target.empty()) return false;
-  std::error_code ec;
-  fs::rename(ToPath(source), ToPath(target), ec);
-  return !ec;
+  return Ops()->rename(NativePath(source), NativePath(target));
 }
 
 bool MakeDirectory(const Text& path) {
   if (path.empty()) return false;
-  std::error_code ec;
-  fs::path native = ToPath(path);
-  fs::create_directory(native, ec);
-  return !ec && fs::is_directory(native, ec);
+  return Ops()->makeFolder(NativePath(path));
 }
 
 bool RemoveDirectoryTree(const Text& path) {
   if (path.empty()) return false;
+  return Ops()->removeTree(NativePath(path));
+}
+
+namespace {
+
+constexpr char kInstanceFolderPrefix[] = "snipdock-";
+
+struct InstanceFolder {
+  std::mutex mutex;
+  Text temp;    // the temporary folder it was made in
+  Text folder;  // with a trailing separator; "" while none is made
+};
+InstanceFolder& TheInstanceFolder() {
+  static InstanceFolder* const folder = new InstanceFolder;  // outlives static destructors
+  return *folder;
+}
+
+// "snipdock-<pid>-XXXXXX" folders of processes that no longer run.
+void RemoveAbandonedInstanceFolders(const std::string& tempNative) {
   std::error_code ec;
-  fs::path native = ToPath(path);
-  // Never the root of the file system, whatever a caller built.
-  if (native.lexically_normal() == native.root_path()) return false;
-  if (!fs::is_directory(fs::symlink_status(native, ec))) return false;
-  fs::remove_all(native, ec);
-  return !ec && !fs::exists(fs::symlink_status(native, ec));
+  const std::string prefix = kInstanceFolderPrefix;
+  for (fs::directory_iterator it(tempNative, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size()) continue;
+    const std::string digits = name.substr(prefix.size(), dash - prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const long pid = std::strtol(digits.c_str(), nullptr, 10);
+    if (pid == PlatformProcessId() || PlatformProcessAlive(pid)) continue;
+    if (!it->is_directory(ec) || it->is_symlink(ec)) continue;
+    RemoveDirectoryTree(PathFromNative(it->path().string()));
+  }
+}
+
+}  // namespace
+
+Text InstanceTempFolder() {
+  InstanceFolder& instance = TheInstanceFolder();
+  const Text temp = GetSpecialFolder(kSpecialFolderTemp);
+  std::lock_guard<std::mutex> lock(instance.mutex);
+  if (!instance.folder.empty() && instance.temp == temp && IsFolder(instance.folder)) {
+    return instance.folder;
+  }
+  if (!instance.folder.empty()) RemoveDirectoryTree(instance.folder);
+  instance.folder.clear();
+  const std::string tempNative = NativePath(temp);
+  RemoveAbandonedInstanceFolders(tempNative);
+  const std::string made = PlatformMakeUniqueFolder(
+      tempNative, kInstanceFolderPrefix + std::to_string(PlatformProcessId()) + "-");
+  if (made.empty()) return Text();
+  instance.temp = temp;
+  instance.folder = PathFromNative(made) + "/";
+  return instance.folder;
+}
+
+void RemoveInstanceTempFolder() {
+  InstanceFolder& instance = TheInstanceFolder();
+  std::lock_guard<std::mutex> lock(instance.mutex);
+  if (!instance.folder.empty()) RemoveDirectoryTree(instance.folder);
+  instance.folder.clear();
+  instance.temp.clear();
 }
 
 Text TempFileName() {

@@ -2,9 +2,35 @@
 // native UTF-8 paths here (GBK-aware, so a "\" that is a second byte is no separator).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "runtime/text.h"
+
+// --- the file-system seam ---
+// Every file operation below goes through this one table of native operations, so tests can
+// make a disk full, a folder read-only or a folder a plain file at one place.
+enum class WriteOutcome {
+  kWritten,     // the whole content is in the file
+  kNotOpened,   // nothing was changed (no such folder, no permission, a folder of that name)
+  kIncomplete,  // the file was created or truncated but not written whole (disk full)
+};
+struct FileSystemOps {
+  std::function<bool(const std::string& native)> exists;         // a file or a folder
+  std::function<bool(const std::string& native)> isFolder;
+  std::function<bool(const std::string& native, Bytes& bytes)> read;  // whole regular file
+  std::function<WriteOutcome(const std::string& native, const Bytes& bytes)> write;
+  std::function<bool(const std::string& native)> removeFile;     // one file or link, no folder
+  std::function<bool(const std::string& from, const std::string& to)> copy;    // overwrites
+  std::function<bool(const std::string& from, const std::string& to)> rename;  // one step
+  std::function<bool(const std::string& native)> makeFolder;     // one level
+  std::function<bool(const std::string& native)> removeTree;     // links not followed
+};
+// The operating system's own operations.
+FileSystemOps NativeFileSystem();
+// Every later file call of the process uses ops (entries left empty fall back to the native
+// ones); returns the table used so far.
+FileSystemOps InstallFileSystem(const FileSystemOps& ops);
 
 // The native form of a path: separators mapped, GBK converted to UTF-8.
 std::string NativePath(const Text& path);
@@ -22,7 +48,12 @@ constexpr int kSpecialFolderTemp = 11;
 
 bool FileExists(const Text& path);  // a file or a folder
 Bytes ReadFileBytes(const Text& path);  // whole file; empty when it cannot be read
-bool WriteFileBytes(const Text& path, const Bytes& bytes);  // created or truncated
+// The same, telling an empty file (true) from one that cannot be read (false).
+bool ReadFileBytes(const Text& path, Bytes& bytes);
+// Created or truncated; true only when the whole content was written. A file left incomplete
+// is removed, so a failed write never leaves a partial file behind.
+bool WriteFileBytes(const Text& path, const Bytes& bytes);
+bool IsFolder(const Text& path);
 bool RemoveFile(const Text& path);  // true iff a file was removed
 bool CopyFileOver(const Text& source, const Text& target);  // an existing target is overwritten
 // Replaces target by source in one step (rename); true when done.
@@ -34,5 +65,13 @@ bool RemoveDirectoryTree(const Text& path);
 // A name "%x.tmp" in the temporary folder, the number from the tick count plus a counter,
 // counted up until no file of that name exists.
 Text TempFileName();
+// A folder of this program instance's own in the temporary folder, with a trailing separator,
+// made on first use (and again when the temporary folder changed): the instance's temporary
+// copies live there, so two instances never read, write or delete each other's. Folders that
+// instances which are no longer running left behind are removed when a new one is made.
+// "" when no folder can be made.
+Text InstanceTempFolder();
+// Removes the instance's folder with everything in it (at the program's end).
+void RemoveInstanceTempFolder();
 // Makes the current directory the given folder.
 bool SetCurrentFolder(const Text& folder);

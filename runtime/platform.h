@@ -11,3 +11,9 @@ std::string PlatformExecutableFolder();
 std::string PlatformTempFolder();
 // Milliseconds from a monotonic clock with an arbitrary start.
 std::uint64_t PlatformMilliseconds();
+// This process's id, and whether a process of that id is running.
+long PlatformProcessId();
+bool PlatformProcessAlive(long pid);
+// Makes a new folder with a unique name that begins with prefix inside parent (both native);
+// its native path, or "" on failure.
+std::string PlatformMakeUniqueFolder(const std::string& parent, const std::string& prefix);

@@ -1,6 +1,10 @@
-// POSIX side of the platform facts: /proc/self/exe, $TMPDIR and CLOCK_MONOTONIC.
+// POSIX side of the platform facts: /proc/self/exe, $TMPDIR, CLOCK_MONOTONIC, process ids and
+// mkdtemp.
 #include "runtime/platform.h"
 
+#include <errno.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -32,4 +36,22 @@ std::uint64_t PlatformMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+long PlatformProcessId() { return static_cast<long>(getpid()); }
+
+bool PlatformProcessAlive(long pid) {
+  if (pid <= 0) return false;
+  // EPERM: it runs, under another user.
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+std::string PlatformMakeUniqueFolder(const std::string& parent, const std::string& prefix) {
+  std::string pattern = parent;
+  if (pattern.empty() || pattern.back() != '/') pattern += '/';
+  pattern += prefix + "XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) return std::string();
+  return std::string(buffer.data());
 }
