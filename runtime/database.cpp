@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "runtime/codepage.h"
+#include "runtime/database_file_lock.h"
 #include "runtime/database_test_hooks.h"
 #include "runtime/files.h"
 #include "runtime/sqlite_connection.h"
@@ -56,10 +59,20 @@ class UnitLock {
   int waiting_ = 0;
 };
 
+// The values stay as the engine gives them (UTF-8) until a field is read: a listing reads a few
+// columns of the rows it shows, so converting every value up front would be wasted.
 struct RecordSet {
-  std::vector<Text> columns;             // GBK column names, in statement order
-  std::vector<std::vector<Text>> rows;   // GBK values, NULL as ""
-  std::size_t position = 0;              // current row; rows.size() is past the end
+  std::vector<Text> columns;       // GBK column names, in statement order
+  std::string values;              // UTF-8 values of all rows, row by row, back to back
+  std::vector<std::size_t> ends;   // end of each value in values; NULL is an empty value
+  std::size_t rowCount = 0;
+  std::size_t position = 0;        // current row; rowCount is past the end
+
+  std::string_view Value(std::size_t row, std::size_t column) const {
+    const std::size_t at = row * columns.size() + column;
+    const std::size_t begin = at == 0 ? 0 : ends[at - 1];
+    return std::string_view(values).substr(begin, ends[at] - begin);
+  }
 };
 
 const char kDriverItems[] = ";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;";
@@ -120,17 +133,28 @@ bool EqualIgnoringAsciiCase(const Text& a, const Text& b) {
   return true;
 }
 
-Text ColumnText(sqlite3_stmt* stmt, int column) {
-  const unsigned char* value = sqlite3_column_text(stmt, column);
-  if (value == nullptr) return "";
+void AppendColumn(sqlite3_stmt* stmt, int column, std::string& values) {
+  const char* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  if (value == nullptr) return;
   // A value with a NUL byte (a blob) is cut there, as every Text is.
-  return ConvertUtf8ToGbk(reinterpret_cast<const char*>(value));
+  const std::size_t size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
+  const void* nul = std::memchr(value, '\0', size);
+  values.append(value, nul == nullptr ? size : static_cast<const char*>(nul) - value);
+}
+
+// ASCII is the same in UTF-8 and GBK; only other values need the converter.
+Text ValueAsGbk(std::string_view utf8) {
+  for (char c : utf8) {
+    if (static_cast<unsigned char>(c) >= 0x80) return ConvertUtf8ToGbk(std::string(utf8));
+  }
+  return Text(utf8);
 }
 
 }  // namespace
 
 struct DatabaseUnit::Impl {
   UnitLock lock;
+  DatabaseFileLock inUse;  // declared first: released after the connection closed
   SqliteConnection connection;
   std::map<int, RecordSet> recordSets;
   int lastHandle = 0;
@@ -149,6 +173,7 @@ struct DatabaseUnit::Impl {
   void Close() {
     recordSets.clear();
     connection.Close();
+    inUse.Release();
   }
 };
 
@@ -161,15 +186,27 @@ bool OdbcOpen(DatabaseUnit& db, const Text& file) {
   unit.Close();
   const Text target = OdbcFileOfConnectionText(OdbcConnectionText(file));
   if (target.empty()) return false;
-  unit.connection = SqliteConnection::OpenExisting(NativePath(target));
-  return static_cast<bool>(unit.connection);
+  const std::string native = NativePath(target);
+  unit.connection = SqliteConnection::OpenExisting(native);
+  if (!unit.connection) return false;
+  // Without the mark (a compaction elsewhere outlasted the wait) the connection still works:
+  // the engine's own locks keep the file whole, only a compaction could then run beside it.
+  DatabaseFileLock::TakeShared(native, DatabaseBusyTimeout(), unit.inUse);
+  return true;
 }
 
 bool OdbcExecute(DatabaseUnit& db, const Text& sql) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   if (!unit.connection) return false;
-  return SqliteRun(unit.connection.get(), ConvertGbkToUtf8(sql));
+  SqliteStatement statement =
+      SqliteStatement::PrepareSingle(unit.connection.get(), ConvertGbkToUtf8(sql));
+  if (!statement) return false;
+  sqlite3_stmt* stmt = statement.get();
+  int rc = sqlite3_step(stmt);
+  if (sqlite3_stmt_readonly(stmt)) return rc == SQLITE_ROW || rc == SQLITE_DONE;
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  return rc == SQLITE_DONE;
 }
 
 int OdbcQuery(DatabaseUnit& db, const Text& sql) {
@@ -191,11 +228,14 @@ int OdbcQuery(DatabaseUnit& db, const Text& sql) {
   }
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    std::vector<Text> row;
-    row.reserve(columns);
-    for (int c = 0; c < columns; ++c) row.push_back(ColumnText(stmt, c));
-    set.rows.push_back(std::move(row));
+    for (int c = 0; c < columns; ++c) {
+      AppendColumn(stmt, c, set.values);
+      set.ends.push_back(set.values.size());
+    }
+    ++set.rowCount;
   }
+  // A lock that outlasted the busy timeout, or any error while stepping, fails the query: a
+  // caller must not take a part of the rows for all of them.
   if (rc != SQLITE_DONE) return 0;
   const int handle = unit.NewHandle();
   unit.recordSets.emplace(handle, std::move(set));
@@ -206,29 +246,31 @@ bool OdbcIsEof(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  return set == nullptr || set->position >= set->rows.size();
+  return set == nullptr || set->position >= set->rowCount;
 }
 
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  if (set == nullptr || set->position >= set->rows.size()) return "";
-  const std::vector<Text>& row = set->rows[set->position];
-  for (std::size_t c = 0; c < set->columns.size(); ++c) {
-    if (set->columns[c] == column) return row[c];
+  if (set == nullptr || set->position >= set->rowCount) return "";
+  const std::size_t count = set->columns.size();
+  std::size_t found = count;
+  for (std::size_t c = 0; c < count && found == count; ++c) {
+    if (set->columns[c] == column) found = c;
   }
-  for (std::size_t c = 0; c < set->columns.size(); ++c) {
-    if (EqualIgnoringAsciiCase(set->columns[c], column)) return row[c];
+  for (std::size_t c = 0; c < count && found == count; ++c) {
+    if (EqualIgnoringAsciiCase(set->columns[c], column)) found = c;
   }
-  return "";
+  if (found == count) return "";
+  return ValueAsGbk(set->Value(set->position, found));
 }
 
 void OdbcMoveNext(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   RecordSet* set = unit.Find(recordSet);
-  if (set != nullptr && set->position < set->rows.size()) ++set->position;
+  if (set != nullptr && set->position < set->rowCount) ++set->position;
 }
 
 void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet) {
@@ -284,3 +326,9 @@ bool OdbcTransaction(DatabaseUnit& db, const std::function<bool()>& body) {
 }
 
 int OdbcWaitingThreads(DatabaseUnit& db) { return db.impl().lock.waiting(); }
+
+sqlite3* OdbcEngineHandle(DatabaseUnit& db) {
+  DatabaseUnit::Impl& unit = db.impl();
+  std::lock_guard<UnitLock> hold(unit.lock);
+  return unit.connection.get();
+}
