@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <climits>
-#include <condition_variable>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "runtime/codepage.h"
@@ -23,56 +23,70 @@
 namespace {
 
 // A recursive lock that also tells how many threads wait for it. The holder may enter again
-// (a transaction's body runs statements on the same unit); every other thread waits.
+// (a transaction's body runs statements on the same unit); every other thread waits. Every
+// operation takes it, a listing tens of thousands of times, so the free case is one try_lock.
 class UnitLock {
  public:
   void lock() {
-    const std::thread::id self = std::this_thread::get_id();
-    std::unique_lock<std::mutex> guard(mutex_);
-    if (depth_ > 0 && owner_ == self) {
-      ++depth_;
-      return;
-    }
-    ++waiting_;
-    released_.wait(guard, [this] { return depth_ == 0; });
-    --waiting_;
-    owner_ = self;
-    depth_ = 1;
+    if (mutex_.try_lock()) return;
+    waiting_.fetch_add(1);
+    mutex_.lock();
+    waiting_.fetch_sub(1);
   }
-  void unlock() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    if (--depth_ == 0) {
-      owner_ = std::thread::id();
-      released_.notify_one();
-    }
-  }
-  int waiting() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return waiting_;
-  }
+  void unlock() { mutex_.unlock(); }
+  int waiting() const { return waiting_.load(); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  std::thread::id owner_;
-  int depth_ = 0;
-  int waiting_ = 0;
+  std::recursive_mutex mutex_;
+  std::atomic<int> waiting_{0};
 };
 
 // The values stay as the engine gives them (UTF-8) until a field is read: a listing reads a few
-// columns of the rows it shows, so converting every value up front would be wasted.
-struct RecordSet {
-  std::vector<Text> columns;       // GBK column names, in statement order
-  std::string values;              // UTF-8 values of all rows, row by row, back to back
-  std::vector<std::size_t> ends;   // end of each value in values; NULL is an empty value
-  std::size_t rowCount = 0;
-  std::size_t position = 0;        // current row; rowCount is past the end
+// columns of the rows it shows, so converting every value up front would be wasted. They are
+// kept in blocks of fixed size, so a large result grows without copying what it holds.
+class RecordSet {
+ public:
+  explicit RecordSet(std::vector<Text> columns) : columns_(std::move(columns)) {}
+
+  const std::vector<Text>& columns() const { return columns_; }
+  std::size_t rowCount() const { return rowCount_; }
+  std::size_t position = 0;  // current row; rowCount() is past the end
+
+  void AppendValue(const char* value, std::size_t size) {
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < size) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlockBytes, size));
+    }
+    std::string& block = blocks_.back();
+    if (cells_.empty() || cells_.back().size() == kCellsPerChunk) {
+      cells_.emplace_back();
+      cells_.back().reserve(kCellsPerChunk);
+    }
+    cells_.back().push_back({static_cast<std::uint32_t>(blocks_.size() - 1),
+                             static_cast<std::uint32_t>(block.size()),
+                             static_cast<std::uint32_t>(size)});
+    block.append(value, size);
+  }
+  void EndRow() { ++rowCount_; }
 
   std::string_view Value(std::size_t row, std::size_t column) const {
-    const std::size_t at = row * columns.size() + column;
-    const std::size_t begin = at == 0 ? 0 : ends[at - 1];
-    return std::string_view(values).substr(begin, ends[at] - begin);
+    const std::size_t at = row * columns_.size() + column;
+    const Cell& cell = cells_[at / kCellsPerChunk][at % kCellsPerChunk];
+    return std::string_view(blocks_[cell.block]).substr(cell.offset, cell.size);
   }
+
+ private:
+  // Below the allocator's threshold for a mapping of its own, so blocks are reused.
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
+  static constexpr std::size_t kCellsPerChunk = 4096;
+  struct Cell {
+    std::uint32_t block, offset, size;  // NULL is an empty value
+  };
+
+  std::vector<Text> columns_;  // GBK column names, in statement order
+  std::vector<std::string> blocks_;
+  std::vector<std::vector<Cell>> cells_;
+  std::size_t rowCount_ = 0;
 };
 
 const char kDriverItems[] = ";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;";
@@ -133,21 +147,78 @@ bool EqualIgnoringAsciiCase(const Text& a, const Text& b) {
   return true;
 }
 
-void AppendColumn(sqlite3_stmt* stmt, int column, std::string& values) {
+void AppendColumn(sqlite3_stmt* stmt, int column, RecordSet& set) {
   const char* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-  if (value == nullptr) return;
+  if (value == nullptr) {
+    set.AppendValue("", 0);
+    return;
+  }
   // A value with a NUL byte (a blob) is cut there, as every Text is.
   const std::size_t size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
   const void* nul = std::memchr(value, '\0', size);
-  values.append(value, nul == nullptr ? size : static_cast<const char*>(nul) - value);
+  set.AppendValue(value, nul == nullptr ? size : static_cast<const char*>(nul) - value);
 }
 
-// ASCII is the same in UTF-8 and GBK; only other values need the converter.
-Text ValueAsGbk(std::string_view utf8) {
-  for (char c : utf8) {
-    if (static_cast<unsigned char>(c) >= 0x80) return ConvertUtf8ToGbk(std::string(utf8));
+// The GBK form of each character of the Basic Multilingual Plane met so far, learnt from the
+// converter one character at a time: 0 not yet known, kNoGbk none, else the GBK bytes (one byte
+// below 0x100, two bytes above). Shared by all threads; a race only converts a character twice.
+constexpr std::uint16_t kNoGbk = 0xFFFF;
+std::atomic<std::uint16_t> gbkOfCharacter[0x10000];
+
+std::uint16_t GbkOfCharacter(std::uint32_t character, std::string_view utf8) {
+  std::uint16_t known = gbkOfCharacter[character].load(std::memory_order_relaxed);
+  if (known != 0) return known;
+  const Text gbk = ConvertUtf8ToGbk(std::string(utf8));
+  known = kNoGbk;
+  if (gbk.size() == 1 && gbk != "?") {
+    known = static_cast<unsigned char>(gbk[0]);
+  } else if (gbk.size() == 2) {
+    known = static_cast<std::uint16_t>(static_cast<unsigned char>(gbk[0]) << 8 |
+                                       static_cast<unsigned char>(gbk[1]));
   }
-  return Text(utf8);
+  gbkOfCharacter[character].store(known, std::memory_order_relaxed);
+  return known;
+}
+
+// ASCII is the same in UTF-8 and GBK, and well-formed two- and three-byte characters that GBK
+// holds come from the table; anything else (a character GBK lacks, a broken sequence, one of
+// four bytes) goes through the converter whole, so the result is the converter's in every case.
+Text ValueAsGbk(std::string_view utf8) {
+  Text gbk;
+  gbk.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  while (p < end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      gbk.push_back(static_cast<char>(c));
+      ++p;
+      continue;
+    }
+    std::uint32_t character;
+    std::size_t length;
+    if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      character = (c & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+               (p[2] & 0xC0) == 0x80) {
+      character = (c & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      length = 3;
+      // Overlong forms and surrogates are broken sequences.
+      if (character < 0x800 || (character >= 0xD800 && character <= 0xDFFF)) {
+        return ConvertUtf8ToGbk(std::string(utf8));
+      }
+    } else {
+      return ConvertUtf8ToGbk(std::string(utf8));
+    }
+    const std::uint16_t known =
+        GbkOfCharacter(character, std::string_view(reinterpret_cast<const char*>(p), length));
+    if (known == kNoGbk) return ConvertUtf8ToGbk(std::string(utf8));
+    if (known >= 0x100) gbk.push_back(static_cast<char>(known >> 8));
+    gbk.push_back(static_cast<char>(known & 0xFF));
+    p += length;
+  }
+  return gbk;
 }
 
 }  // namespace
@@ -220,19 +291,17 @@ int OdbcQuery(DatabaseUnit& db, const Text& sql) {
   if (!statement || !sqlite3_stmt_readonly(statement.get())) return 0;
   sqlite3_stmt* stmt = statement.get();
 
-  RecordSet set;
   const int columns = sqlite3_column_count(stmt);
+  std::vector<Text> names;
   for (int c = 0; c < columns; ++c) {
     const char* name = sqlite3_column_name(stmt, c);
-    set.columns.push_back(name == nullptr ? Text() : ConvertUtf8ToGbk(name));
+    names.push_back(name == nullptr ? Text() : ConvertUtf8ToGbk(name));
   }
+  RecordSet set(std::move(names));
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    for (int c = 0; c < columns; ++c) {
-      AppendColumn(stmt, c, set.values);
-      set.ends.push_back(set.values.size());
-    }
-    ++set.rowCount;
+    for (int c = 0; c < columns; ++c) AppendColumn(stmt, c, set);
+    set.EndRow();
   }
   // A lock that outlasted the busy timeout, or any error while stepping, fails the query: a
   // caller must not take a part of the rows for all of them.
@@ -246,21 +315,22 @@ bool OdbcIsEof(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  return set == nullptr || set->position >= set->rowCount;
+  return set == nullptr || set->position >= set->rowCount();
 }
 
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  if (set == nullptr || set->position >= set->rowCount) return "";
-  const std::size_t count = set->columns.size();
+  if (set == nullptr || set->position >= set->rowCount()) return "";
+  const std::vector<Text>& columns = set->columns();
+  const std::size_t count = columns.size();
   std::size_t found = count;
   for (std::size_t c = 0; c < count && found == count; ++c) {
-    if (set->columns[c] == column) found = c;
+    if (columns[c] == column) found = c;
   }
   for (std::size_t c = 0; c < count && found == count; ++c) {
-    if (EqualIgnoringAsciiCase(set->columns[c], column)) found = c;
+    if (EqualIgnoringAsciiCase(columns[c], column)) found = c;
   }
   if (found == count) return "";
   return ValueAsGbk(set->Value(set->position, found));
@@ -270,7 +340,7 @@ void OdbcMoveNext(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   RecordSet* set = unit.Find(recordSet);
-  if (set != nullptr && set->position < set->rowCount) ++set->position;
+  if (set != nullptr && set->position < set->rowCount()) ++set->position;
 }
 
 void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet) {

@@ -208,6 +208,41 @@ TEST_F(RecordSetTest, FieldsReadBackAsTheGbkTextsThatWereWritten) {
   sqlite3_finalize(stmt);
 }
 
+// A library written by another program may hold any UTF-8 (or none): each value reads as the
+// converter makes it of the whole value, whichever way the record set takes to it.
+TEST_F(RecordSetTest, ValuesWrittenByAnotherProgramReadAsTheConverterGivesThem) {
+  const std::string values[] = {
+      "caf\xC3\xA9",                     // é, in GBK
+      "\xE2\x82\xAC 5",                  // the euro sign, one byte in code page 936
+      "\xC4\x80\xE4\xB8\xAD",           // U+0100 and a CJK character
+      "\xE0\xB8\x81",                    // Thai: not in GBK
+      "\xF0\x9F\x98\x80 smile",          // four bytes
+      "broken \xC3 end",
+      "\xE4\xB8",                          // cut short
+      "\xE0\x80\x80 overlong",
+      "\xED\xA0\x80 surrogate",
+      "\xEF\xBF\xBD",                      // the replacement character itself
+  };
+  sqlite3* engine = OdbcEngineHandle(db_);
+  sqlite3_stmt* insert = nullptr;
+  const std::string sql = ConvertGbkToUtf8("INSERT INTO `内含信息` (`名称`) VALUES (?1)");
+  ASSERT_EQ(sqlite3_prepare_v2(engine, sql.c_str(), -1, &insert, nullptr), SQLITE_OK);
+  for (const std::string& value : values) {
+    sqlite3_bind_text(insert, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  std::vector<Text> expected;
+  for (const std::string& value : values) expected.push_back(ConvertUtf8ToGbk(value));
+  // Twice: the second time the characters met are known already.
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(QueryColumn(db_, "SELECT * FROM `内含信息` ORDER BY rowid", "名称"), expected);
+  }
+  EXPECT_EQ(expected[0], "caf\xA8\xA6");
+  EXPECT_EQ(expected[1], "\x80 5");
+}
+
 // Another process holds the engine's exclusive lock past the busy timeout: queries and
 // statements fail, so a caller tells "failed" from "no rows". The schema was read before, so the
 // statement prepares and meets the lock when it is stepped.
