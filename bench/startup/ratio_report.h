@@ -14,7 +14,7 @@ namespace bench_report {
 struct Ratio {
   std::string figure;    // benchmark name
   std::string baseline;  // benchmark name
-  double goal;           // the ratio aimed at
+  double goal;           // the ratio aimed at; 0 for none
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -39,9 +39,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("%-36s (not measured)\n", ratio.figure.c_str());
         continue;
       }
-      std::printf("%-36s %12.2f   %-32s %12.2f %7.2fx %7.1fx\n", ratio.figure.c_str(),
+      std::printf("%-36s %12.3f   %-32s %12.3f %7.2fx", ratio.figure.c_str(),
                   figure->second * 1e3, ratio.baseline.c_str(), baseline->second * 1e3,
-                  figure->second / baseline->second, ratio.goal);
+                  figure->second / baseline->second);
+      if (ratio.goal > 0) {
+        std::printf(" %7.1fx\n", ratio.goal);
+      } else {
+        std::printf("        -\n");
+      }
     }
     std::fflush(stdout);
   }
