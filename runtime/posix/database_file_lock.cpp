@@ -15,6 +15,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -60,8 +61,8 @@ bool SetMark(int fd, short type) {
 }
 
 DatabaseFileLock::Result OpenFailure(int error) {
-  return (error == EACCES || error == EROFS || error == EPERM) ? DatabaseFileLock::Result::kReadOnly
-                                                               : DatabaseFileLock::Result::kNotOpened;
+  const bool readOnly = error == EACCES || error == EROFS || error == EPERM;
+  return readOnly ? DatabaseFileLock::Result::kReadOnly : DatabaseFileLock::Result::kNotOpened;
 }
 
 }  // namespace
@@ -92,7 +93,7 @@ void DatabaseFileLock::Release() {
 DatabaseFileLock::Result DatabaseFileLock::TakeShared(const std::string& nativePath, int waitMs,
                                                       DatabaseFileLock& lock) {
   lock.Release();
-  const std::uint64_t end = MonotonicMilliseconds() + static_cast<std::uint64_t>(waitMs > 0 ? waitMs : 0);
+  const std::uint64_t end = MonotonicMilliseconds() + static_cast<std::uint64_t>(std::max(waitMs, 0));
   for (;;) {
     struct stat info;
     if (nativePath.empty() || stat(nativePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {

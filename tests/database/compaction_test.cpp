@@ -14,6 +14,7 @@
 #include "database_fixture.h"
 #include "other_process.h"
 #include "resources/resources.h"
+#include "runtime/codepage.h"
 
 namespace {
 
@@ -310,9 +311,8 @@ TEST_F(CompactionTest, UnmarkedIdleConnectionKeepsWorkingOnTheCompactedFile) {
   const auto sizeBefore = LibrarySize();
   EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
   EXPECT_LT(LibrarySize(), sizeBefore / 2);
-  EXPECT_EQ(sqlite3_exec(engine, reinterpret_cast<const char*>(u8"INSERT INTO `内含信息` (`名称`) VALUES ('之后');"), nullptr, nullptr,
-                         nullptr),
-            SQLITE_OK);
+  const std::string insert = ConvertGbkToUtf8("INSERT INTO `内含信息` (`名称`) VALUES ('之后');");
+  EXPECT_EQ(sqlite3_exec(engine, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(engine);
   const auto names = LibraryNames();
   ASSERT_TRUE(names.has_value());
