@@ -5,8 +5,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <climits>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <map>
