@@ -1,54 +1,37 @@
-// CompactDatabaseFile: the library is compacted into a temporary file, and the result takes
-// the library's place by a rename, so the library is never missing or half written.
+// CompactDatabaseFile: the library is compacted in place by the engine's own VACUUM, a
+// transaction like any other write, so the file keeps its identity (a symlink stays a symlink,
+// an open connection of another instance keeps reading the same file) and an interrupted run is
+// rolled back from its journal at the next open. Nothing is written to the temporary folder.
 #include <sqlite3.h>
 
-#include <atomic>
-
 #include "runtime/database.h"
-#include "runtime/database_test_hooks.h"
+#include "runtime/database_file_lock.h"
 #include "runtime/files.h"
 #include "runtime/sqlite_connection.h"
-
-namespace {
-
-std::atomic<CompactionFault> injectedFault{CompactionFault::kNone};
-
-bool Injected(CompactionFault fault) { return injectedFault.load() == fault; }
-
-// Writes the compacted copy of the database at source into the file target (which must be
-// missing or empty).
-bool VacuumInto(const Text& source, const Text& target) {
-  SqliteConnection connection = SqliteConnection::OpenExisting(NativePath(source));
-  if (!connection || Injected(CompactionFault::kVacuumFails)) return false;
-  SqliteStatement vacuum = SqliteStatement::PrepareSingle(connection.get(), "VACUUM INTO ?1;");
-  if (!vacuum) return false;
-  const std::string native = NativePath(target);
-  sqlite3_bind_text(vacuum.get(), 1, native.c_str(), static_cast<int>(native.size()),
-                    SQLITE_TRANSIENT);
-  return sqlite3_step(vacuum.get()) == SQLITE_DONE;
-}
-
-}  // namespace
-
-void InjectCompactionFault(CompactionFault fault) { injectedFault.store(fault); }
 
 // An SQLite file carries no password, so password and sourceHasPassword are accepted for the
 // callers' sake and not used.
 int CompactDatabaseFile(const Text& path, const Text& password, bool sourceHasPassword) {
-  const Text temporary = Injected(CompactionFault::kNoTemporaryName) ? Text() : TempFileName();
-  if (temporary.empty()) return 1;
-
-  if (!VacuumInto(path, temporary)) {
-    RemoveFile(temporary);
-    return 2;
+  (void)password;
+  (void)sourceHasPassword;
+  const std::string native = path.empty() ? std::string() : NativePath(path);
+  // Declared before the connection, so the connection closes first and the mark after it.
+  DatabaseFileLock exclusive;
+  switch (DatabaseFileLock::TakeExclusive(native, exclusive)) {
+    case DatabaseFileLock::Result::kTaken: break;
+    case DatabaseFileLock::Result::kNotOpened: return kCompactionNotStarted;
+    case DatabaseFileLock::Result::kInUse:
+    case DatabaseFileLock::Result::kReadOnly: return kCompactionSkipped;
   }
-  // The temporary folder may lie on another file system; a copy beside the library can be
-  // renamed over it in one step.
-  const Text beside = path + ".compact";
-  bool replaced = !Injected(CompactionFault::kCopyBesideFails) && CopyFileOver(temporary, beside);
-  replaced = replaced && !Injected(CompactionFault::kRenameOverFails) && MoveFileOver(beside, path);
-  if (!replaced) RemoveFile(beside);
-  RemoveFile(temporary);
-  // A temporary file left behind does not undo the replacement: the result is still 0.
-  return replaced ? 0 : 3;
+
+  SqliteConnection connection = SqliteConnection::OpenExisting(native);
+  if (!connection) return kCompactionNotStarted;
+  // A connection of another program that holds the engine's lock is not waited for either.
+  sqlite3_busy_timeout(connection.get(), 0);
+  std::string freePages;
+  if (!SqliteQueryText(connection.get(), "PRAGMA freelist_count;", freePages)) {
+    return kCompactionSkipped;
+  }
+  if (freePages == "0") return kCompacted;  // already compact: nothing is written
+  return SqliteRun(connection.get(), "VACUUM;") ? kCompacted : kCompactionSkipped;
 }

@@ -5,14 +5,17 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
-#include <condition_variable>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
-#include <thread>
+#include <string_view>
 #include <vector>
 
 #include "runtime/codepage.h"
+#include "runtime/database_file_lock.h"
 #include "runtime/database_test_hooks.h"
 #include "runtime/files.h"
 #include "runtime/sqlite_connection.h"
@@ -20,46 +23,70 @@
 namespace {
 
 // A recursive lock that also tells how many threads wait for it. The holder may enter again
-// (a transaction's body runs statements on the same unit); every other thread waits.
+// (a transaction's body runs statements on the same unit); every other thread waits. Every
+// operation takes it, a listing tens of thousands of times, so the free case is one try_lock.
 class UnitLock {
  public:
   void lock() {
-    const std::thread::id self = std::this_thread::get_id();
-    std::unique_lock<std::mutex> guard(mutex_);
-    if (depth_ > 0 && owner_ == self) {
-      ++depth_;
-      return;
-    }
-    ++waiting_;
-    released_.wait(guard, [this] { return depth_ == 0; });
-    --waiting_;
-    owner_ = self;
-    depth_ = 1;
+    if (mutex_.try_lock()) return;
+    waiting_.fetch_add(1);
+    mutex_.lock();
+    waiting_.fetch_sub(1);
   }
-  void unlock() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    if (--depth_ == 0) {
-      owner_ = std::thread::id();
-      released_.notify_one();
+  void unlock() { mutex_.unlock(); }
+  int waiting() const { return waiting_.load(); }
+
+ private:
+  std::recursive_mutex mutex_;
+  std::atomic<int> waiting_{0};
+};
+
+// The values stay as the engine gives them (UTF-8) until a field is read: a listing reads a few
+// columns of the rows it shows, so converting every value up front would be wasted. They are
+// kept in blocks of fixed size, so a large result grows without copying what it holds.
+class RecordSet {
+ public:
+  explicit RecordSet(std::vector<Text> columns) : columns_(std::move(columns)) {}
+
+  const std::vector<Text>& columns() const { return columns_; }
+  std::size_t rowCount() const { return rowCount_; }
+  std::size_t position = 0;  // current row; rowCount() is past the end
+
+  void AppendValue(const char* value, std::size_t size) {
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < size) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlockBytes, size));
     }
+    std::string& block = blocks_.back();
+    if (cells_.empty() || cells_.back().size() == kCellsPerChunk) {
+      cells_.emplace_back();
+      cells_.back().reserve(kCellsPerChunk);
+    }
+    cells_.back().push_back({static_cast<std::uint32_t>(blocks_.size() - 1),
+                             static_cast<std::uint32_t>(block.size()),
+                             static_cast<std::uint32_t>(size)});
+    block.append(value, size);
   }
-  int waiting() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return waiting_;
+  void EndRow() { ++rowCount_; }
+
+  std::string_view Value(std::size_t row, std::size_t column) const {
+    const std::size_t at = row * columns_.size() + column;
+    const Cell& cell = cells_[at / kCellsPerChunk][at % kCellsPerChunk];
+    return std::string_view(blocks_[cell.block]).substr(cell.offset, cell.size);
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  std::thread::id owner_;
-  int depth_ = 0;
-  int waiting_ = 0;
-};
+  // Below the allocator's threshold for a mapping of its own, so blocks are reused.
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
+  static constexpr std::size_t kCellsPerChunk = 4096;
+  struct Cell {
+    std::uint32_t block, offset, size;  // NULL is an empty value
+  };
 
-struct RecordSet {
-  std::vector<Text> columns;             // GBK column names, in statement order
-  std::vector<std::vector<Text>> rows;   // GBK values, NULL as ""
-  std::size_t position = 0;              // current row; rows.size() is past the end
+  std::vector<Text> columns_;  // GBK column names, in statement order
+  std::vector<std::string> blocks_;
+  std::vector<std::vector<Cell>> cells_;
+  std::size_t rowCount_ = 0;
 };
 
 const char kDriverItems[] = ";Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;";
@@ -120,17 +147,85 @@ bool EqualIgnoringAsciiCase(const Text& a, const Text& b) {
   return true;
 }
 
-Text ColumnText(sqlite3_stmt* stmt, int column) {
-  const unsigned char* value = sqlite3_column_text(stmt, column);
-  if (value == nullptr) return "";
+void AppendColumn(sqlite3_stmt* stmt, int column, RecordSet& set) {
+  const char* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  if (value == nullptr) {
+    set.AppendValue("", 0);
+    return;
+  }
   // A value with a NUL byte (a blob) is cut there, as every Text is.
-  return ConvertUtf8ToGbk(reinterpret_cast<const char*>(value));
+  const std::size_t size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
+  const void* nul = std::memchr(value, '\0', size);
+  set.AppendValue(value, nul == nullptr ? size : static_cast<const char*>(nul) - value);
+}
+
+// The GBK form of each character of the Basic Multilingual Plane met so far, learnt from the
+// converter one character at a time: 0 not yet known, kNoGbk none, else the GBK bytes (one byte
+// below 0x100, two bytes above). Shared by all threads; a race only converts a character twice.
+constexpr std::uint16_t kNoGbk = 0xFFFF;
+std::atomic<std::uint16_t> gbkOfCharacter[0x10000];
+
+std::uint16_t GbkOfCharacter(std::uint32_t character, std::string_view utf8) {
+  std::uint16_t known = gbkOfCharacter[character].load(std::memory_order_relaxed);
+  if (known != 0) return known;
+  const Text gbk = ConvertUtf8ToGbk(std::string(utf8));
+  known = kNoGbk;
+  if (gbk.size() == 1 && gbk != "?") {
+    known = static_cast<unsigned char>(gbk[0]);
+  } else if (gbk.size() == 2) {
+    known = static_cast<std::uint16_t>(static_cast<unsigned char>(gbk[0]) << 8 |
+                                       static_cast<unsigned char>(gbk[1]));
+  }
+  gbkOfCharacter[character].store(known, std::memory_order_relaxed);
+  return known;
+}
+
+// ASCII is the same in UTF-8 and GBK, and well-formed two- and three-byte characters that GBK
+// holds come from the table; anything else (a character GBK lacks, a broken sequence, one of
+// four bytes) goes through the converter whole, so the result is the converter's in every case.
+Text ValueAsGbk(std::string_view utf8) {
+  Text gbk;
+  gbk.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = p + utf8.size();
+  while (p < end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      gbk.push_back(static_cast<char>(c));
+      ++p;
+      continue;
+    }
+    std::uint32_t character;
+    std::size_t length;
+    if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      character = (c & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+               (p[2] & 0xC0) == 0x80) {
+      character = (c & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      length = 3;
+      // Overlong forms and surrogates are broken sequences.
+      if (character < 0x800 || (character >= 0xD800 && character <= 0xDFFF)) {
+        return ConvertUtf8ToGbk(std::string(utf8));
+      }
+    } else {
+      return ConvertUtf8ToGbk(std::string(utf8));
+    }
+    const std::uint16_t known =
+        GbkOfCharacter(character, std::string_view(reinterpret_cast<const char*>(p), length));
+    if (known == kNoGbk) return ConvertUtf8ToGbk(std::string(utf8));
+    if (known >= 0x100) gbk.push_back(static_cast<char>(known >> 8));
+    gbk.push_back(static_cast<char>(known & 0xFF));
+    p += length;
+  }
+  return gbk;
 }
 
 }  // namespace
 
 struct DatabaseUnit::Impl {
   UnitLock lock;
+  DatabaseFileLock inUse;  // declared first: released after the connection closed
   SqliteConnection connection;
   std::map<int, RecordSet> recordSets;
   int lastHandle = 0;
@@ -149,6 +244,7 @@ struct DatabaseUnit::Impl {
   void Close() {
     recordSets.clear();
     connection.Close();
+    inUse.Release();
   }
 };
 
@@ -161,15 +257,27 @@ bool OdbcOpen(DatabaseUnit& db, const Text& file) {
   unit.Close();
   const Text target = OdbcFileOfConnectionText(OdbcConnectionText(file));
   if (target.empty()) return false;
-  unit.connection = SqliteConnection::OpenExisting(NativePath(target));
-  return static_cast<bool>(unit.connection);
+  const std::string native = NativePath(target);
+  unit.connection = SqliteConnection::OpenExisting(native);
+  if (!unit.connection) return false;
+  // Without the mark (a compaction elsewhere outlasted the wait) the connection still works:
+  // the engine's own locks keep the file whole, only a compaction could then run beside it.
+  DatabaseFileLock::TakeShared(native, DatabaseBusyTimeout(), unit.inUse);
+  return true;
 }
 
 bool OdbcExecute(DatabaseUnit& db, const Text& sql) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   if (!unit.connection) return false;
-  return SqliteRun(unit.connection.get(), ConvertGbkToUtf8(sql));
+  SqliteStatement statement =
+      SqliteStatement::PrepareSingle(unit.connection.get(), ConvertGbkToUtf8(sql));
+  if (!statement) return false;
+  sqlite3_stmt* stmt = statement.get();
+  int rc = sqlite3_step(stmt);
+  if (sqlite3_stmt_readonly(stmt)) return rc == SQLITE_ROW || rc == SQLITE_DONE;
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  return rc == SQLITE_DONE;
 }
 
 int OdbcQuery(DatabaseUnit& db, const Text& sql) {
@@ -183,19 +291,20 @@ int OdbcQuery(DatabaseUnit& db, const Text& sql) {
   if (!statement || !sqlite3_stmt_readonly(statement.get())) return 0;
   sqlite3_stmt* stmt = statement.get();
 
-  RecordSet set;
   const int columns = sqlite3_column_count(stmt);
+  std::vector<Text> names;
   for (int c = 0; c < columns; ++c) {
     const char* name = sqlite3_column_name(stmt, c);
-    set.columns.push_back(name == nullptr ? Text() : ConvertUtf8ToGbk(name));
+    names.push_back(name == nullptr ? Text() : ConvertUtf8ToGbk(name));
   }
+  RecordSet set(std::move(names));
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    std::vector<Text> row;
-    row.reserve(columns);
-    for (int c = 0; c < columns; ++c) row.push_back(ColumnText(stmt, c));
-    set.rows.push_back(std::move(row));
+    for (int c = 0; c < columns; ++c) AppendColumn(stmt, c, set);
+    set.EndRow();
   }
+  // A lock that outlasted the busy timeout, or any error while stepping, fails the query: a
+  // caller must not take a part of the rows for all of them.
   if (rc != SQLITE_DONE) return 0;
   const int handle = unit.NewHandle();
   unit.recordSets.emplace(handle, std::move(set));
@@ -206,29 +315,32 @@ bool OdbcIsEof(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  return set == nullptr || set->position >= set->rows.size();
+  return set == nullptr || set->position >= set->rowCount();
 }
 
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
-  if (set == nullptr || set->position >= set->rows.size()) return "";
-  const std::vector<Text>& row = set->rows[set->position];
-  for (std::size_t c = 0; c < set->columns.size(); ++c) {
-    if (set->columns[c] == column) return row[c];
+  if (set == nullptr || set->position >= set->rowCount()) return "";
+  const std::vector<Text>& columns = set->columns();
+  const std::size_t count = columns.size();
+  std::size_t found = count;
+  for (std::size_t c = 0; c < count && found == count; ++c) {
+    if (columns[c] == column) found = c;
   }
-  for (std::size_t c = 0; c < set->columns.size(); ++c) {
-    if (EqualIgnoringAsciiCase(set->columns[c], column)) return row[c];
+  for (std::size_t c = 0; c < count && found == count; ++c) {
+    if (EqualIgnoringAsciiCase(columns[c], column)) found = c;
   }
-  return "";
+  if (found == count) return "";
+  return ValueAsGbk(set->Value(set->position, found));
 }
 
 void OdbcMoveNext(DatabaseUnit& db, int recordSet) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   RecordSet* set = unit.Find(recordSet);
-  if (set != nullptr && set->position < set->rows.size()) ++set->position;
+  if (set != nullptr && set->position < set->rowCount()) ++set->position;
 }
 
 void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet) {
@@ -284,3 +396,9 @@ bool OdbcTransaction(DatabaseUnit& db, const std::function<bool()>& body) {
 }
 
 int OdbcWaitingThreads(DatabaseUnit& db) { return db.impl().lock.waiting(); }
+
+sqlite3* OdbcEngineHandle(DatabaseUnit& db) {
+  DatabaseUnit::Impl& unit = db.impl();
+  std::lock_guard<UnitLock> hold(unit.lock);
+  return unit.connection.get();
+}

@@ -27,14 +27,18 @@ constexpr int kMaxOpenRecordSets = 30;
 
 // Opens an existing database file (never creates or overwrites one); closes a former connection
 // of the unit first. The connection text is "ODBC;DBQ=<file>;DefaultDir=<folder>;Driver=...".
+// A file whose schema the engine finds damaged does not open and stays untouched. While open,
+// the connection marks the file in use (see database_file_lock.h).
 bool OdbcOpen(DatabaseUnit& db, const Text& file);
 // The connection text OdbcOpen builds for file, and the file its DBQ item names again ("" for a
 // text of another form).
 Text OdbcConnectionText(const Text& file);
 Text OdbcFileOfConnectionText(const Text& connection);
-// Exactly one statement; true when it ran without an error (a SELECT's rows are discarded).
+// Exactly one statement; true when it ran without an error. A statement that only reads is
+// stepped once: its first row (or its end) tells success, the other rows are never read.
 bool OdbcExecute(DatabaseUnit& db, const Text& sql);
-// A snapshot record set positioned on its first row; 0 on failure.
+// A snapshot record set positioned on its first row; 0 on failure, also when a lock of
+// another process outlasts the busy timeout: "no rows" is a record set at its end.
 int OdbcQuery(DatabaseUnit& db, const Text& sql);
 // True past the last row, and for a record set that is not open (0 included).
 bool OdbcIsEof(DatabaseUnit& db, int recordSet);
@@ -48,7 +52,9 @@ bool OdbcIsOpen(DatabaseUnit& db);
 // when the commit fails. Statements of other threads wait until it ends.
 bool OdbcTransaction(DatabaseUnit& db, const std::function<bool()>& body);
 
-// Compacts the database file into a temporary file and puts that in its place.
-// 0 compacted and replaced; 1 the compaction could not start; 2 the compaction failed;
-// 3 the replacement failed. On every failure the original file stays as it was.
+// Compacts the database file in place with the engine's own VACUUM, only when it has free
+// pages to reclaim, and never while another connection (of any instance) has it open.
+constexpr int kCompacted = 0;             // compacted, or already compact (then nothing written)
+constexpr int kCompactionNotStarted = 1;  // missing, no database, or a damaged one
+constexpr int kCompactionSkipped = 2;     // in use elsewhere, read-only, or the VACUUM failed
 int CompactDatabaseFile(const Text& path, const Text& password, bool sourceHasPassword);

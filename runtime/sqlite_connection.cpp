@@ -1,14 +1,17 @@
 // Owners of SQLite handles and the single-statement preparation.
 #include "runtime/sqlite_connection.h"
 
+#include "runtime/database_test_hooks.h"
+
 #include <sqlite3.h>
 
+#include <atomic>
 #include <utility>
 
 namespace {
 
 // How long a statement waits for a lock that another process holds on the same file.
-constexpr int kBusyTimeoutMs = 5000;
+std::atomic<int> busyTimeoutMs{kDatabaseBusyTimeoutMs};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
@@ -56,10 +59,32 @@ SqliteConnection SqliteConnection::OpenExisting(const std::string& nativePath) {
   int rc = sqlite3_open_v2(nativePath.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   SqliteConnection connection(raw);  // owns the handle even when the open failed
   if (rc != SQLITE_OK) return {};
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  sqlite3_busy_timeout(raw, busyTimeoutMs.load());
   // Opening is lazy: only reading the schema tells a database from any other file.
-  if (!SqliteRun(raw, "PRAGMA schema_version;")) return {};
+  if (!SqliteRun(raw, "PRAGMA schema_version;") || !SchemaIntact(raw)) return {};
   return connection;
+}
+
+// The schema's own pages are checked (cell layout, free space, order: a few pages however large
+// the file), and a schema that lists nothing while the file holds pages in use has lost its
+// entries. Either way the file would read as an empty library, and the next save would write
+// over what is left of it. A full check would read every page of the file.
+bool SchemaIntact(sqlite3* db) {
+  std::string check;
+  if (!SqliteQueryText(db, "PRAGMA quick_check(sqlite_schema);", check) || check != "ok") {
+    return false;
+  }
+  std::string entries, pages, freePages, autoVacuum;
+  if (!SqliteQueryText(db, "SELECT count(*) FROM sqlite_schema;", entries) ||
+      !SqliteQueryText(db, "PRAGMA page_count;", pages) ||
+      !SqliteQueryText(db, "PRAGMA freelist_count;", freePages) ||
+      !SqliteQueryText(db, "PRAGMA auto_vacuum;", autoVacuum)) {
+    return false;
+  }
+  if (std::stoll(entries) > 0) return true;
+  // Page 1 holds the schema; with auto-vacuum a pointer-map page follows it.
+  const long long bookkeeping = autoVacuum == "0" ? 1 : 2;
+  return std::stoll(pages) - std::stoll(freePages) <= bookkeeping;
 }
 
 SqliteStatement::~SqliteStatement() {
@@ -97,3 +122,14 @@ bool SqliteRun(sqlite3* db, const std::string& utf8) {
   }
   return rc == SQLITE_DONE;
 }
+
+bool SqliteQueryText(sqlite3* db, const std::string& utf8, std::string& value) {
+  SqliteStatement statement = SqliteStatement::PrepareSingle(db, utf8);
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return false;
+  const unsigned char* text = sqlite3_column_text(statement.get(), 0);
+  value = text == nullptr ? std::string() : reinterpret_cast<const char*>(text);
+  return true;
+}
+
+void SetDatabaseBusyTimeout(int milliseconds) { busyTimeoutMs.store(milliseconds); }
+int DatabaseBusyTimeout() { return busyTimeoutMs.load(); }

@@ -17,7 +17,7 @@ class SqliteConnection {
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   // Opens an existing database file for reading and writing, never creating one, and checks
-  // that it really is a database; a file that is not one is left untouched.
+  // that it really is a database with an intact schema; any other file is left untouched.
   static SqliteConnection OpenExisting(const std::string& nativePath);
 
   explicit operator bool() const { return db_ != nullptr; }
@@ -52,3 +52,11 @@ class SqliteStatement {
 
 // Runs a statement that returns no rows of interest; true when it ran to its end.
 bool SqliteRun(sqlite3* db, const std::string& utf8);
+// The first column of the first row of a statement; false when it gives no row.
+bool SqliteQueryText(sqlite3* db, const std::string& utf8, std::string& value);
+// False for a file whose schema the engine reports damaged (see the .cpp for what is checked).
+bool SchemaIntact(sqlite3* db);
+
+// How long a statement of a connection opened later waits for a lock another process holds.
+constexpr int kDatabaseBusyTimeoutMs = 5000;
+int DatabaseBusyTimeout();

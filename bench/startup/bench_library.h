@@ -1,6 +1,7 @@
-// The library both start-up benchmarks run over: a 5,000-directory tree and 50 MB of entry
-// rows in "\DATA.mdb", in a program folder of its own beside its own temporary folder ($TMPDIR).
-// Start-up reads only the database (compacted, opened, its tree loaded), so the 50 MB are rows.
+// The libraries the start-up benchmarks run over, each in a program folder of its own beside
+// its own temporary folder ($TMPDIR): the large one (10,000 directories five levels deep,
+// 100,000 entries of which one directory holds 10,000, about 31 MiB), the same with about a
+// quarter of its pages free, and an empty one with both tables. Start-up reads only the database.
 #pragma once
 
 #include <stdlib.h>
@@ -17,18 +18,101 @@ namespace startup_bench {
 
 namespace fs = std::filesystem;
 
-constexpr int kTopLevel = 500;
-constexpr int kChildren = 9;  // 500 x (1 + 9) = 5,000 directories
-constexpr int kDirectories = kTopLevel * (1 + kChildren);
-constexpr std::uintmax_t kLibraryBytes = 50u * 1024 * 1024;
+constexpr int kDirectories = 10000;
+constexpr int kDepth = 5;                  // levels of the tree
+constexpr int kChildren = 4;               // children of a directory above the last level
+constexpr int kEntries = 100000;
+constexpr int kBigDirectoryEntries = 10000;
+constexpr int kBigDirectoryTag = 50;       // the first directory's mark
 
-// One library for the whole run, made on first use and removed at exit.
+enum class LibraryKind { kLarge, kLargeWithFreePages, kEmpty };
+
+inline const char* CreateDirectoryTable() {
+  return "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
+}
+inline const char* CreateEntryTable() {
+  return "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` "
+         "VARCHAR(255) ,`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` "
+         "VARCHAR(255));";
+}
+
+// The directories in tree order: kChildren children under every directory above the last level,
+// whole subtrees from the top until kDirectories are made.
+inline bool InsertDirectories(DatabaseUnit& db) {
+  int made = 0;
+  auto add = [&](auto& self, int parent, int level) -> bool {
+    if (made >= kDirectories) return true;
+    const int index = made++;
+    const Text name = (level == 0 ? "目录" : "子目录") + ToText(index);
+    if (!OdbcExecute(db, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('" + name + "','" +
+                             ToText(parent) + "','" + ToText(50 * (index + 1)) + "');")) {
+      return false;
+    }
+    for (int child = 0; level + 1 < kDepth && child < kChildren; ++child) {
+      if (!self(self, index, level + 1)) return false;
+    }
+    return true;
+  };
+  while (made < kDirectories) {
+    if (!add(add, -1, 0)) return false;
+  }
+  return true;
+}
+
+// Entry i as the editor writes it, of about 320 bytes; the first kBigDirectoryEntries go to the
+// first directory, the others spread over the rest.
+inline Text InsertEntry(int i, const Text& tag) {
+  static const Text description = [] {
+    Text text;
+    for (int k = 0; k < 3; ++k) text += "取出文本中间的一段按位置和长度，";
+    return text;
+  }();
+  Text id(15, 'a');
+  for (int pos = 14, n = i; pos >= 0 && n > 0; --pos, n /= 26) id[pos] = static_cast<char>('a' + n % 26);
+  return "INSERT INTO `内含信息`(`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES ('/目录" +
+         ToText(i % 29) + "/子目录" + ToText(i % 97) + "','条目" + ToText(i) + "','\\DATA\\方法\\" +
+         id + ".txt','" + description + "','\\DATA\\图片\\" + id + ".jpg','\\DATA\\例程\\" + id +
+         ".zip','" + tag + "');";
+}
+
+inline Text EntryTag(int i) {
+  if (i < kBigDirectoryEntries) return ToText(kBigDirectoryTag);
+  return ToText(50 * (2 + i % (kDirectories - 1)));
+}
+
+inline bool FillLibrary(const Text& file, LibraryKind kind) {
+  if (!WriteFileBytes(file, EmptyDatabaseTemplate())) return false;
+  DatabaseUnit db;
+  if (!OdbcOpen(db, file) || !OdbcExecute(db, CreateDirectoryTable()) ||
+      !OdbcExecute(db, CreateEntryTable())) {
+    return false;
+  }
+  if (kind == LibraryKind::kEmpty) return true;
+  if (!OdbcTransaction(db, [&db] { return InsertDirectories(db); })) return false;
+  // The rows deleted again come in runs between the others, so whole pages all over the file
+  // become free: of every kRun x 4 rows, the last kRun.
+  constexpr int kRun = 300;
+  const bool fragment = kind == LibraryKind::kLargeWithFreePages;
+  return OdbcTransaction(db, [&] {
+           for (int i = 0, entry = 0; entry < kEntries; ++i) {
+             const bool garbage = fragment && i % (4 * kRun) >= 3 * kRun;
+             if (!OdbcExecute(db, InsertEntry(entry, garbage ? Text("garbage") : EntryTag(entry)))) {
+               return false;
+             }
+             if (!garbage) ++entry;
+           }
+           return true;
+         }) &&
+         OdbcExecute(db, "DELETE FROM `内含信息` WHERE `标记`='garbage';");
+}
+
+// One library of a kind in a program folder of its own, made on first use, removed at exit.
 struct Library {
   fs::path base;
   Text program;
   std::uintmax_t bytes = 0;  // size of "\DATA.mdb"
 
-  Library() {
+  explicit Library(LibraryKind kind = LibraryKind::kLarge) {
     std::string pattern = (fs::temp_directory_path() / "snipdock-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) abort();
     base = pattern;
@@ -36,57 +120,14 @@ struct Library {
     fs::create_directories(base / "tmp");
     program = PathFromNative((base / "program").string());
     setenv("TMPDIR", (base / "tmp").c_str(), 1);
-    Fill();
-    bytes = fs::file_size(base / "program" / "DATA.mdb");
+    if (!FillLibrary(DatabaseFile(), kind)) abort();
+    bytes = fs::file_size(NativePath(DatabaseFile()));
   }
   ~Library() {
     std::error_code ec;
     fs::remove_all(base, ec);
   }
-
-  void Fill() {
-    const Text file = program + "\\DATA.mdb";
-    WriteFileBytes(file, EmptyDatabaseTemplate());
-    DatabaseUnit db;
-    if (!OdbcOpen(db, file)) abort();
-    OdbcExecute(db, "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));");
-    OdbcExecute(db,
-                "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` "
-                "VARCHAR(255) ,`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` "
-                "VARCHAR(255));");
-    OdbcTransaction(db, [&db] {
-      int index = 0;
-      for (int top = 0; top < kTopLevel; ++top) {
-        const int topIndex = index++;
-        OdbcExecute(db, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('目录" + ToText(top) +
-                            "','-1','" + ToText(50 * (topIndex + 1)) + "');");
-        for (int child = 0; child < kChildren; ++child) {
-          OdbcExecute(db, "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('子目录" +
-                              ToText(child) + "','" + ToText(topIndex) + "','" +
-                              ToText(50 * (++index)) + "');");
-        }
-      }
-      return true;
-    });
-    // Entries of about 330 bytes each until the file holds 50 MB.
-    const Text description(200, 'd');
-    int entry = 0;
-    while (fs::file_size(NativePath(file)) < kLibraryBytes) {
-      OdbcTransaction(db, [&] {
-        for (int i = 0; i < 10000; ++i, ++entry) {
-          const Text id = ToText(entry);
-          OdbcExecute(db,
-                      "INSERT INTO `内含信息`(`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) "
-                      "VALUES ('/目录" + ToText(entry % kTopLevel) + "','条目" + id +
-                          "','\\DATA\\方法\\abcdefghijklmno" + id + ".txt','" + description +
-                          "','\\DATA\\图片\\abcdefghijklmno" + id + ".jpg','\\DATA\\例程\\abcdefghijklmno" +
-                          id + ".zip','" + ToText(50 * (entry % kDirectories + 1)) + "');");
-        }
-        return true;
-      });
-    }
-    OdbcClose(db);
-  }
+  Text DatabaseFile() const { return program + "\\DATA.mdb"; }
 };
 
 inline Library& TheLibrary() {

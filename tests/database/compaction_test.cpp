@@ -1,14 +1,20 @@
-// CompactDatabaseFile: the compacted copy replaces the library; on every failure the library
-// stays as it was and no temporary file is left.
+// CompactDatabaseFile: the library is compacted in place, only when it has free pages, and
+// never while another connection has it open; on every failure it stays as it was and nothing
+// is left in the temporary folder.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include "database_fixture.h"
-#include "runtime/database_test_hooks.h"
+#include "other_process.h"
+#include "resources/resources.h"
+#include "runtime/codepage.h"
 
 namespace {
 
@@ -27,7 +33,6 @@ class CompactionTest : public DatabaseFixture {
     library_ = PathOf("DATA.mdb");
   }
   void TearDown() override {
-    InjectCompactionFault(CompactionFault::kNone);
     if (oldTmpDir_) {
       setenv("TMPDIR", oldTmpDir_->c_str(), 1);
     } else {
@@ -73,119 +78,246 @@ class CompactionTest : public DatabaseFixture {
     return found;
   }
   std::uintmax_t LibrarySize() { return fs::file_size(fs::path(library_)); }
+  // A library of 2,000 entries of which 200 are left: most of its pages are free.
+  void MakeLibraryWithFreePages() {
+    MakeLibrary(2000);
+    DeleteRowsExceptTag("3");
+  }
+  struct stat Status() {
+    struct stat info = {};
+    EXPECT_EQ(stat(NativePath(library_).c_str(), &info), 0);
+    return info;
+  }
 
   std::optional<std::string> oldTmpDir_;
   fs::path tmpDir_;
   Text library_;
 };
 
-TEST_F(CompactionTest, ReplacesTheLibraryByASmallerCopyWithTheSameData) {
-  MakeLibrary(2000);
-  DeleteRowsExceptTag("3");
+TEST_F(CompactionTest, CompactsInPlaceToASmallerFileWithTheSameData) {
+  MakeLibraryWithFreePages();
   const auto before = LibraryNames();
   ASSERT_TRUE(before.has_value());
   ASSERT_EQ(before->size(), 200u);
   const auto sizeBefore = LibrarySize();
+  const ino_t inode = Status().st_ino;
 
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 0);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
   EXPECT_LT(LibrarySize(), sizeBefore / 2);
+  EXPECT_EQ(Status().st_ino, inode);  // the same file, not a replacement
   EXPECT_EQ(LibraryNames(), before);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CompactionTest, FileWithoutFreePagesIsLeftUnwrittenAndGivesZero) {
+  MakeLibrary(300);  // rows only added: no free page
+  const Bytes bytes = ReadFileBytes(library_);
+  const auto written = fs::last_write_time(fs::path(library_));
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_EQ(ReadFileBytes(library_), bytes);
+  EXPECT_EQ(fs::last_write_time(fs::path(library_)), written);
   EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(CompactionTest, PasswordArgumentsAreAcceptedAndIgnored) {
-  MakeLibrary(10);
+  MakeLibraryWithFreePages();
   const auto before = LibraryNames();
-  EXPECT_EQ(CompactDatabaseFile(library_, "secret", true), 0);
-  EXPECT_EQ(CompactDatabaseFile(library_, "secret", false), 0);
+  EXPECT_EQ(CompactDatabaseFile(library_, "secret", true), kCompacted);
+  EXPECT_EQ(CompactDatabaseFile(library_, "secret", false), kCompacted);
   EXPECT_EQ(LibraryNames(), before);
 }
 
-TEST_F(CompactionTest, EmptyLibraryCompactsToAnOpenableDatabase) {
+TEST_F(CompactionTest, EmptyLibraryAndTheTemplateCompactToOpenableDatabases) {
   NewDatabaseFile("DATA.mdb");
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 0);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
   DatabaseUnit db;
   EXPECT_TRUE(OdbcOpen(db, library_));
+  OdbcClose(db);
+  // The built-in template holds free pages.
+  ASSERT_TRUE(WriteFileBytes(library_, EmptyDatabaseTemplate()));
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_TRUE(OdbcOpen(db, library_));
+  EXPECT_TRUE(OdbcExecute(db, "CREATE TABLE t (a);"));
+  OdbcClose(db);
   EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(CompactionTest, CopyBesideLeftByAnEarlierRunIsOverwritten) {
+// What cannot be opened as a database is not started on and stays byte for byte.
+TEST_F(CompactionTest, FileThatIsNoIntactDatabaseGivesOneAndStaysByteForByte) {
   MakeLibrary(10);
-  ASSERT_TRUE(WriteFileBytes(library_ + ".compact", Bytes{1, 2, 3}));
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 0);
-  EXPECT_EQ(LibraryNames()->size(), 10u);
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(CompactionTest, SourceThatIsNoDatabaseGivesTwoAndStaysByteForByte) {
-  const Bytes garbage(5000, 0x5a);
-  ASSERT_TRUE(WriteFileBytes(library_, garbage));
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 2);
-  EXPECT_EQ(ReadFileBytes(library_), garbage);
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(CompactionTest, MissingSourceGivesTwoAndCreatesNothing) {
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 2);
-  EXPECT_FALSE(FileExists(library_));
-  EXPECT_EQ(CompactDatabaseFile("", "", false), 2);
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-// Each step that can fail, with the code it gives; the library stays as it was.
-TEST_F(CompactionTest, FaultAtEachStepLeavesTheLibraryReadable) {
-  struct Case {
-    CompactionFault fault;
-    int code;
-  };
-  const Case cases[] = {
-      {CompactionFault::kNoTemporaryName, 1},
-      {CompactionFault::kVacuumFails, 2},
-      {CompactionFault::kCopyBesideFails, 3},
-      {CompactionFault::kRenameOverFails, 3},
-  };
-  MakeLibrary(300);
-  DeleteRowsExceptTag("1");
-  const auto names = LibraryNames();
-  const Bytes bytes = ReadFileBytes(library_);
-  for (const Case& c : cases) {
-    InjectCompactionFault(c.fault);
-    EXPECT_EQ(CompactDatabaseFile(library_, "", false), c.code) << static_cast<int>(c.fault);
-    InjectCompactionFault(CompactionFault::kNone);
-    EXPECT_EQ(ReadFileBytes(library_), bytes) << static_cast<int>(c.fault);
-    EXPECT_EQ(LibraryNames(), names) << static_cast<int>(c.fault);
-    EXPECT_TRUE(Leftovers().empty()) << static_cast<int>(c.fault);
+  Bytes damaged = ReadFileBytes(library_);
+  damaged[103] = 0;  // page 1 lists no schema entry
+  damaged[104] = 0;
+  const Bytes cases[] = {Bytes(5000, 0x5a), damaged};
+  for (const Bytes& content : cases) {
+    ASSERT_TRUE(WriteFileBytes(library_, content));
+    EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionNotStarted);
+    EXPECT_EQ(ReadFileBytes(library_), content);
+    EXPECT_TRUE(Leftovers().empty());
   }
 }
 
-TEST_F(CompactionTest, VacuumIntoAMissingTemporaryFolderGivesTwo) {
-  MakeLibrary(10);
-  const Bytes bytes = ReadFileBytes(library_);
-  setenv("TMPDIR", (folder_ / "no such folder").c_str(), 1);
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 2);
-  EXPECT_EQ(ReadFileBytes(library_), bytes);
+TEST_F(CompactionTest, MissingSourceOrAFolderGivesOneAndCreatesNothing) {
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionNotStarted);
+  EXPECT_FALSE(FileExists(library_));
+  EXPECT_EQ(CompactDatabaseFile("", "", false), kCompactionNotStarted);
+  ASSERT_TRUE(MakeDirectory(PathOf("folder.mdb")));
+  EXPECT_EQ(CompactDatabaseFile(PathOf("folder.mdb"), "", false), kCompactionNotStarted);
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"folder.mdb"});
 }
 
-// The same fault as kCopyBesideFails, made by the file system; root writes anyway.
-TEST_F(CompactionTest, ReadOnlyLibraryFolderGivesThreeAndKeepsTheLibrary) {
+TEST_F(CompactionTest, ReadOnlyLibraryIsSkippedAndStaysReadOnly) {
+  MakeLibraryWithFreePages();
+  const Bytes bytes = ReadFileBytes(library_);
+  fs::permissions(fs::path(library_), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionSkipped);
+  EXPECT_EQ(Status().st_mode & 0777, 0440u);
+  EXPECT_EQ(ReadFileBytes(library_), bytes);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CompactionTest, SymlinkedLibraryStaysALinkAndItsTargetIsCompacted) {
+  MakeLibraryWithFreePages();
+  const auto before = LibraryNames();
+  fs::create_directories(folder_ / "elsewhere");
+  const fs::path target = folder_ / "elsewhere" / "real.mdb";
+  fs::rename(fs::path(library_), target);
+  fs::create_symlink(target, fs::path(library_));
+  const auto sizeBefore = fs::file_size(target);
+
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_TRUE(fs::is_symlink(fs::path(library_)));
+  EXPECT_EQ(fs::read_symlink(fs::path(library_)), target);
+  EXPECT_LT(fs::file_size(target), sizeBefore / 2);
+  EXPECT_EQ(LibraryNames(), before);
+}
+
+// Nothing is written to the temporary folder any more, so a missing one does not matter.
+TEST_F(CompactionTest, MissingTemporaryFolderDoesNotMatter) {
+  MakeLibraryWithFreePages();
+  const auto before = LibraryNames();
+  setenv("TMPDIR", (folder_ / "no such folder").c_str(), 1);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_EQ(LibraryNames(), before);
+}
+
+// The journal cannot be made beside the library; root writes anyway.
+TEST_F(CompactionTest, ReadOnlyLibraryFolderGivesTwoAndKeepsTheLibrary) {
   if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
   fs::create_directories(folder_ / "lib");
   library_ = PathOf("lib/DATA.mdb");
-  NewDatabaseFile("lib/DATA.mdb");
-  {
-    DatabaseUnit db;
-    ASSERT_TRUE(OdbcOpen(db, library_));
-    ASSERT_TRUE(OdbcExecute(db, "CREATE TABLE `内含信息` (`名称` VARCHAR(255));"));
-    ASSERT_TRUE(OdbcExecute(db, "INSERT INTO `内含信息` (`名称`) VALUES ('留下');"));
-  }
+  MakeLibraryWithFreePages();
+  const auto names = LibraryNames();
   const Bytes bytes = ReadFileBytes(library_);
   fs::permissions(folder_ / "lib", fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_EQ(CompactDatabaseFile(library_, "", false), 3);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionSkipped);
   fs::permissions(folder_ / "lib", fs::perms::owner_all);
   EXPECT_EQ(ReadFileBytes(library_), bytes);
-  EXPECT_EQ(LibraryNames(), (std::vector<Text>{"留下"}));
-  EXPECT_FALSE(FileExists(library_ + ".compact"));
+  EXPECT_EQ(LibraryNames(), names);
   EXPECT_TRUE(fs::is_empty(tmpDir_));
+}
+
+// A second unit of this instance, opened on another thread, counts as using the file as long as
+// it is open, also while it runs no statement.
+TEST_F(CompactionTest, LibraryOpenInAnotherUnitOfThisProcessIsSkipped) {
+  MakeLibraryWithFreePages();
+  const Bytes bytes = ReadFileBytes(library_);
+  DatabaseUnit other;
+  std::thread([&] { ASSERT_TRUE(OdbcOpen(other, library_)); }).join();
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionSkipped);
+  EXPECT_EQ(ReadFileBytes(library_), bytes);
+  EXPECT_EQ(QueryColumn(other, "SELECT * FROM `内含信息`", "名称").size(), 200u);
+
+  OdbcClose(other);
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_LT(ReadFileBytes(library_).size(), bytes.size());
+}
+
+// Another process holding the library: an idle connection of another instance, or a
+// transaction of any program through the engine. The compaction skips it at once, and runs
+// once the other process has ended.
+TEST_F(CompactionTest, LibraryHeldByAnotherProcessIsSkippedUntilItEnds) {
+  struct Case {
+    const char* holder;
+    const char* engineStatement;  // nullptr: a connection of the library unit, idle
+  };
+  const Case cases[] = {
+      {"idle connection of another instance", nullptr},
+      {"engine write transaction", "BEGIN IMMEDIATE;"},
+      {"engine read transaction", "BEGIN; SELECT count(*) FROM sqlite_schema;"},
+  };
+  for (const Case& c : cases) {
+    MakeLibraryWithFreePages();
+    const Bytes bytes = ReadFileBytes(library_);
+    const Text library = library_;
+    OtherProcess other([&](OtherProcess::Channel& channel) {
+      DatabaseUnit unit;
+      sqlite3* engine = nullptr;
+      bool held;
+      if (c.engineStatement == nullptr) {
+        held = OdbcOpen(unit, library);
+      } else {
+        held = sqlite3_open_v2(NativePath(library).c_str(), &engine, SQLITE_OPEN_READWRITE,
+                               nullptr) == SQLITE_OK &&
+               sqlite3_exec(engine, c.engineStatement, nullptr, nullptr, nullptr) == SQLITE_OK;
+      }
+      channel.Tell(held ? 'h' : 'f');
+      channel.Await();
+      sqlite3_close(engine);
+    });
+    ASSERT_EQ(other.Await(), 'h') << c.holder;
+    EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionSkipped) << c.holder;
+    EXPECT_EQ(ReadFileBytes(library_), bytes) << c.holder;
+    other.Finish();
+    EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted) << c.holder;
+    EXPECT_LT(ReadFileBytes(library_).size(), bytes.size()) << c.holder;
+    EXPECT_TRUE(Leftovers().empty()) << c.holder;
+  }
+}
+
+// The fault of the former copy-and-rename: a second instance's start cut the first one off its
+// library, whose later writes went to a file nobody would open again.
+TEST_F(CompactionTest, SecondInstanceStartingKeepsTheFirstOnItsLibrary) {
+  MakeLibraryWithFreePages();
+  const Text library = library_;
+  OtherProcess first([&](OtherProcess::Channel& channel) {
+    DatabaseUnit unit;
+    channel.Tell(OdbcOpen(unit, library) ? 'o' : 'f');
+    channel.Await();
+    const bool wrote =
+        OdbcExecute(unit, "INSERT INTO `内含信息` (`名称`,`标记`) VALUES ('第一个实例写的','3');");
+    channel.Tell(wrote ? 'w' : 'f');
+    channel.Await();
+  });
+  ASSERT_EQ(first.Await(), 'o');
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompactionSkipped);
+  DatabaseUnit second;
+  ASSERT_TRUE(OdbcOpen(second, library_));
+  first.Tell('w');
+  ASSERT_EQ(first.Await(), 'w');
+  const auto names = QueryColumn(second, "SELECT * FROM `内含信息` WHERE `名称`='第一个实例写的'", "名称");
+  EXPECT_EQ(names.size(), 1u);
+}
+
+// A connection that holds no mark (another program's, idle) is compacted under: the file stays
+// the same file, so that connection reads the compacted data and its writes land in the library.
+TEST_F(CompactionTest, UnmarkedIdleConnectionKeepsWorkingOnTheCompactedFile) {
+  MakeLibraryWithFreePages();
+  sqlite3* engine = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(NativePath(library_).c_str(), &engine, SQLITE_OPEN_READWRITE, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(engine, "SELECT count(*) FROM sqlite_schema;", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const auto sizeBefore = LibrarySize();
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_LT(LibrarySize(), sizeBefore / 2);
+  const std::string insert = ConvertGbkToUtf8("INSERT INTO `内含信息` (`名称`) VALUES ('之后');");
+  EXPECT_EQ(sqlite3_exec(engine, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(engine);
+  const auto names = LibraryNames();
+  ASSERT_TRUE(names.has_value());
+  EXPECT_EQ(names->size(), 201u);
+  EXPECT_EQ(names->back(), "之后");
 }
 
 }  // namespace

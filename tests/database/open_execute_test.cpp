@@ -1,7 +1,9 @@
 // Opening a database file and running single statements.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "database_fixture.h"
+#include "runtime/database_test_hooks.h"
 
 namespace {
 
@@ -83,6 +85,59 @@ TEST_F(OpenTest, FileThatIsNoDatabaseFailsAndStaysByteForByte) {
     EXPECT_EQ(ReadFileBytes(path), before) << c.name;
     EXPECT_FALSE(FileExists(path + "-journal")) << c.name;
   }
+}
+
+// A library whose schema page lost a few bytes would read as an empty library, and the tables
+// created then and the first save would write over what is left: it does not open, and stays as
+// it is.
+TEST_F(OpenTest, LibraryWithADamagedSchemaPageFailsAndStaysByteForByte) {
+  const Text library = NewDatabaseFile("DATA.mdb");
+  {
+    DatabaseUnit db;
+    ASSERT_TRUE(OdbcOpen(db, library));
+    ASSERT_TRUE(OdbcExecute(db, "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),"
+                                "`标记` VARCHAR(225));"));
+    ASSERT_TRUE(OdbcExecute(db, "CREATE TABLE `内含信息` (`名称` VARCHAR(255),`标记` VARCHAR(255));"));
+    ASSERT_TRUE(OdbcTransaction(db, [&] {
+      for (int i = 0; i < 500; ++i) {
+        if (!OdbcExecute(db, "INSERT INTO `内含信息` VALUES ('条目" + ToText(i) + "','1');")) return false;
+      }
+      return true;
+    }));
+  }
+  const Bytes intact = ReadFileBytes(library);
+  const std::string text(intact.begin(), intact.end());
+  const std::size_t sql = text.find("CREATE TABLE");
+  ASSERT_NE(sql, std::string::npos);
+  struct Case {
+    const char* damage;
+    std::size_t offset;
+    Bytes bytes;
+  };
+  // Page 1 holds the file header (100 bytes), then the schema's b-tree page header.
+  const Case cases[] = {
+      {"no schema entry left", 103, {0, 0}},
+      {"one table of two left", 103, {0, 1}},
+      {"page kind", 100, {0x02}},
+      {"cell pointer", 108, {0x0F, 0xFF}},
+      {"schema text", sql, {'X', 'X', 'X', 'X'}},
+      {"first free block", 101, {0x0F, 0xF0}},
+  };
+  for (const Case& c : cases) {
+    Bytes damaged = intact;
+    std::copy(c.bytes.begin(), c.bytes.end(), damaged.begin() + static_cast<long>(c.offset));
+    ASSERT_TRUE(WriteFileBytes(library, damaged));
+    DatabaseUnit db;
+    EXPECT_FALSE(OdbcOpen(db, library)) << c.damage;
+    EXPECT_FALSE(OdbcIsOpen(db)) << c.damage;
+    EXPECT_EQ(ReadFileBytes(library), damaged) << c.damage;
+    EXPECT_FALSE(FileExists(library + "-journal")) << c.damage;
+  }
+  // The same file undamaged opens with all its rows.
+  ASSERT_TRUE(WriteFileBytes(library, intact));
+  DatabaseUnit db;
+  ASSERT_TRUE(OdbcOpen(db, library));
+  EXPECT_EQ(QueryColumn(db, "SELECT * FROM `内含信息`", "名称").size(), 500u);
 }
 
 TEST_F(OpenTest, AFolderIsNoDatabase) {
@@ -169,6 +224,36 @@ TEST_F(ExecuteTest, SelectRowsAreDiscarded) {
   ASSERT_TRUE(OdbcExecute(db_, "INSERT INTO t VALUES ('x');"));
   EXPECT_TRUE(OdbcExecute(db_, "SELECT * FROM t;"));
   EXPECT_EQ(Rows(), 1);
+}
+
+int CountRow(unsigned kind, void* rows, void*, void*) {
+  if (kind == SQLITE_TRACE_ROW) ++*static_cast<int*>(rows);
+  return 0;
+}
+
+// The start-up's table tests only need to know that the statement runs: a statement that only
+// reads gives its first row and no more, however large the table. A statement that writes runs
+// to its end.
+TEST_F(ExecuteTest, ReadingStatementStepsOnceAndAWritingOneToItsEnd) {
+  ASSERT_TRUE(OdbcExecute(db_, "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),"
+                               "`标记` VARCHAR(225));"));
+  ASSERT_TRUE(OdbcExecute(db_, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < 10000) INSERT INTO `目录` SELECT 'x', i, i FROM n;"));
+  int rows = 0;
+  sqlite3_trace_v2(OdbcEngineHandle(db_), SQLITE_TRACE_ROW, CountRow, &rows);
+  EXPECT_TRUE(OdbcExecute(db_, "select * from `目录`;"));
+  EXPECT_EQ(rows, 1);
+
+  rows = 0;
+  EXPECT_TRUE(OdbcExecute(db_, "SELECT * FROM t;"));  // no rows: success all the same
+  EXPECT_EQ(rows, 0);
+
+  rows = 0;
+  EXPECT_TRUE(OdbcExecute(db_, "INSERT INTO t SELECT `目录名` FROM `目录` WHERE CAST(`索引` AS INTEGER) <= 3 "
+                               "RETURNING a;"));
+  EXPECT_EQ(rows, 3);
+  sqlite3_trace_v2(OdbcEngineHandle(db_), 0, nullptr, nullptr);
+  EXPECT_EQ(Rows(), 3);
 }
 
 }  // namespace
