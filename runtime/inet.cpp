@@ -471,7 +471,7 @@ bool InetSendRequest(InetHandle request, const Text& headers, const Bytes& body)
   if ((r.flags & kInetFlagNoCookies) == 0) UseCookieStore(h);
 
   // Only the lines given are sent: curl's own Accept, Content-Type and Expect lines are
-  // suppressed unless given.
+  // suppressed unless given. A POST always carries its length, also 0, as servers require it.
   std::vector<std::string> lines = HeaderLines(r.addedHeaders + headers);
   CurlList headerList;
   for (const std::string& line : lines) headerList.Append(line);
