@@ -173,6 +173,8 @@ std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* u
 // The settings every transfer shares: callbacks, redirects, limits, the connect-to rules.
 void SetCommonOptions(CURL* easy, Reply& reply, const Settings& settings, CurlList& connectTo) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  // A closed request does not wait for a name lookup still under way; that thread ends alone.
+  curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);

@@ -93,7 +93,7 @@ TEST_F(HttpRequestTest, PostsTheFormAndLowerCaseGoesAsWritten) {
   EXPECT_EQ(a.body, "bt=t&nr=n");
   HttpRequest("http://svc.example/post", "post", "x=1");
   HttpRequest("http://svc.example/post", "get");
-  std::vector<std::string> methods = server.Methods();
+  std::vector<std::string> methods = server.Methods(3);
   EXPECT_NE(std::find(methods.begin(), methods.end(), "post"), methods.end());
   EXPECT_NE(std::find(methods.begin(), methods.end(), "get"), methods.end());
 }
@@ -214,21 +214,36 @@ TEST_F(HttpRequestTest, ProxyGetsTheWholeAddress) {
   EXPECT_EQ(server.Arrivals()[0].Header("Host"), "far.example");
 }
 
-TEST_F(HttpRequestTest, SilentServerTimesOutInTimeWithHandlesClosed) {
+TEST_F(HttpRequestTest, SilentOrTricklingServerTimesOutInTimeWithHandlesClosed) {
   server.On("/silent", Reply{.mode = ReplyMode::Silent});
-  for (bool pump : {false, true}) {
+  server.On("/trickle", Reply{.body = std::string(100, 't'), .mode = ReplyMode::Trickle});
+  const struct {
+    const char* url;
+    bool pump;
+  } cases[] = {{"http://svc.example/silent", false}, {"http://svc.example/silent", true},
+               {"http://svc.example/trickle", false}};
+  for (const auto& c : cases) {
     Text headers = "kept";
     std::uint64_t start = PlatformMilliseconds();
-    Bytes body = HttpRequest("http://svc.example/silent", "POST", "a=1", "", nullptr, "", 1, pump, "", "", "", &headers);
+    Bytes body = HttpRequest(c.url, "POST", "a=1", "", nullptr, "", 1, c.pump, "", "", "", &headers);
     std::uint64_t took = PlatformMilliseconds() - start;
     EXPECT_TRUE(body.empty());
     EXPECT_EQ(headers, "kept");
     EXPECT_GE(took, 990u);
-    EXPECT_LT(took, 1900u) << "pump " << pump;
+    EXPECT_LT(took, 1900u) << c.url << " pump " << c.pump;
     EXPECT_EQ(InetOpenHandleCount(), 0);
     EXPECT_TRUE(WaitForThreads(1000));
   }
   EXPECT_EQ(ArrivalsAt("/silent").size(), 2u);
+  EXPECT_EQ(ArrivalsAt("/trickle").size(), 1u);
+}
+
+TEST_F(HttpRequestTest, PostRedirectedBecomesGet) {
+  server.On("/form", Reply{.status = 302, .headers = {{"Location", "/thanks"}}});
+  server.On("/thanks", Reply{.body = "thanks"});
+  EXPECT_EQ(ToTextOf(HttpRequest("http://svc.example/form", "POST", "a=1")), "thanks");
+  EXPECT_EQ(Only("/thanks").method, "GET");
+  EXPECT_EQ(Only("/form").body, "a=1");
 }
 
 TEST_F(HttpRequestTest, WorkerWithoutARequestLeavesNoReply) {

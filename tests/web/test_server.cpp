@@ -43,6 +43,7 @@ struct TestServer::Impl {
   int port = 0;
   mutable std::mutex mutex;
   std::condition_variable released;
+  mutable std::condition_variable noted;
   bool closing = false;
   std::map<std::string, Route> routes;
   std::vector<Arrival> arrivals;
@@ -118,6 +119,7 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
   impl.server.set_logger([&impl](const httplib::Request& request, const httplib::Response&) {
     std::lock_guard<std::mutex> lock(impl.mutex);
     impl.methods.push_back(request.method);
+    impl.noted.notify_all();
   });
   impl.port = impl.server.bind_to_any_port("127.0.0.1");
   impl.thread = std::thread([&impl] { impl.server.listen_after_bind(); });
@@ -152,8 +154,9 @@ std::vector<Arrival> TestServer::Arrivals() const {
   return impl_->arrivals;
 }
 
-std::vector<std::string> TestServer::Methods() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+std::vector<std::string> TestServer::Methods(std::size_t atLeast) const {
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  impl_->noted.wait_for(lock, std::chrono::seconds(5), [this, atLeast] { return impl_->methods.size() >= atLeast; });
   return impl_->methods;
 }
 

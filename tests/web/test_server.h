@@ -54,8 +54,10 @@ class TestServer {
   void On(const std::string& path, Reply reply);
   // Requests as they arrived, in order.
   std::vector<Arrival> Arrivals() const;
-  // The method of every request line received, also of ones the server refused to parse.
-  std::vector<std::string> Methods() const;
+  // The method of every request line received, also of ones the server refused to parse. A
+  // method is noted after its reply went out, so this waits (a few seconds at most) until
+  // there are atLeast of them.
+  std::vector<std::string> Methods(std::size_t atLeast = 0) const;
 
  private:
   struct Impl;
