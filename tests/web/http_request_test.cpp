@@ -214,6 +214,12 @@ TEST_F(HttpRequestTest, ProxyGetsTheWholeAddress) {
   EXPECT_EQ(server.Arrivals()[0].Header("Host"), "far.example");
 }
 
+TEST_F(HttpRequestTest, BlankProxyMeansDirect) {
+  server.On("/d", Reply{.body = "direct"});
+  EXPECT_EQ(ToTextOf(HttpRequest("http://near.example/d", "", "", "", nullptr, "  \xA1\xA1")), "direct");
+  EXPECT_EQ(Only("/d").path, "/d");
+}
+
 TEST_F(HttpRequestTest, SilentOrTricklingServerTimesOutInTimeWithHandlesClosed) {
   server.On("/silent", Reply{.mode = ReplyMode::Silent});
   server.On("/trickle", Reply{.body = std::string(100, 't'), .mode = ReplyMode::Trickle});
