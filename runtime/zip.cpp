@@ -337,6 +337,9 @@ class Extraction {
 
 // An archive of no members is its end record alone, which minizip cannot open.
 bool IsEmptyArchive(const Text& archive) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(NativePath(archive), ec);
+  if (ec || size < 22 || size > 22 + 0xFFFF) return false;
   const Bytes bytes = ReadFileBytes(archive);
   if (bytes.size() < 22 || bytes.size() > 22 + 0xFFFF) return false;
   const std::size_t comment = bytes[20] | bytes[21] << 8;
