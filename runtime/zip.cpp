@@ -1,0 +1,427 @@
+// The zip component over minizip. Archives are opened by minizip itself; the files being packed
+// are read and the unpacked files written through runtime/files.h.
+#include "runtime/zip.h"
+
+#include <unzip.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "runtime/codepage.h"
+#include "runtime/file_time.h"
+#include "runtime/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Owners of minizip's handles: an archive left open is closed (and, when written, left
+// incomplete, which the caller then removes).
+class ZipWriter {
+ public:
+  explicit ZipWriter(const std::string& native) : zip_(zipOpen64(native.c_str(), APPEND_STATUS_CREATE)) {}
+  ~ZipWriter() { Close(); }
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
+  zipFile get() const { return zip_; }
+  bool Close() {
+    if (zip_ == nullptr) return true;
+    const bool ok = zipClose(zip_, nullptr) == ZIP_OK;
+    zip_ = nullptr;
+    return ok;
+  }
+
+ private:
+  zipFile zip_;
+};
+
+class ZipReader {
+ public:
+  explicit ZipReader(const std::string& native) : unz_(unzOpen64(native.c_str())) {}
+  ~ZipReader() {
+    if (unz_ != nullptr) unzClose(unz_);
+  }
+  ZipReader(const ZipReader&) = delete;
+  ZipReader& operator=(const ZipReader&) = delete;
+  unzFile get() const { return unz_; }
+
+ private:
+  unzFile unz_;
+};
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+
+// Byte positions of the separators that stand at character boundaries.
+std::vector<std::size_t> SeparatorPositions(const Text& path) {
+  std::vector<std::size_t> found;
+  for (std::size_t k = 0; k < path.size(); ++k) {
+    if (IsLeadByte(path[k])) {
+      ++k;  // the second byte belongs to the character
+    } else if (IsSeparator(path[k])) {
+      found.push_back(k);
+    }
+  }
+  return found;
+}
+
+// Makes the folder and every missing folder above it.
+bool MakeDirectories(const Text& folder) {
+  for (std::size_t at : SeparatorPositions(folder)) {
+    if (at == 0) continue;
+    const Text prefix = folder.substr(0, at);
+    if (!FileExists(prefix) && !MakeDirectory(prefix)) return false;
+  }
+  return MakeDirectory(folder);
+}
+
+Text WithoutTrailingSeparators(Text path) {
+  while (path.size() > 1) {
+    const std::vector<std::size_t> seps = SeparatorPositions(path);
+    if (seps.empty() || seps.back() != path.size() - 1) break;
+    path.pop_back();
+  }
+  return path;
+}
+
+// ---- compress ----
+
+struct Member {
+  Text name;           // GBK, "/" between folders, a folder ending in "/"
+  std::string native;  // the file or folder on disk
+  bool folder = false;
+};
+
+bool StoredByName(const Text& name) {
+  static const char* const kStored[] = {".Z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"};
+  for (const char* ext : kStored) {
+    const std::size_t n = std::char_traits<char>::length(ext);
+    if (name.size() >= n && name.compare(name.size() - n, n, ext) == 0) return true;
+  }
+  return false;
+}
+
+// The GBK form of one native name, or false when GBK cannot hold it (it would unpack under
+// another name).
+bool GbkName(const std::string& native, Text& out) {
+  out = PathFromNative(native);
+  return !out.empty() && ConvertGbkToUtf8(out) == native;
+}
+
+// Folders before their contents, names in byte order, so archives come out the same each time.
+bool CollectMembers(const fs::path& folder, const Text& prefix, std::vector<Member>& members) {
+  std::error_code ec;
+  std::vector<fs::path> children;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    children.push_back(it->path());
+  }
+  if (ec) return false;
+  std::sort(children.begin(), children.end());
+  for (const fs::path& child : children) {
+    Text name;
+    if (!GbkName(child.filename().string(), name)) return false;
+    const fs::file_status link = fs::symlink_status(child, ec);
+    if (ec) return false;
+    if (fs::is_directory(link)) {
+      members.push_back({prefix + name + "/", child.string(), true});
+      if (!CollectMembers(child, prefix + name + "/", members)) return false;
+    } else if (fs::is_regular_file(fs::status(child, ec))) {
+      // A link to a file is packed as the file; links to folders are not followed (loops).
+      members.push_back({prefix + name, child.string(), false});
+    }
+  }
+  return true;
+}
+
+zip_fileinfo FileInfo(const Member& member) {
+  zip_fileinfo info{};
+  LocalTime t;
+  if (FileModifiedLocalTime(member.native, t) && t.year >= 1980 && t.year <= 2107) {
+    info.tmz_date.tm_year = static_cast<uInt>(t.year);
+    info.tmz_date.tm_mon = static_cast<uInt>(t.month - 1);
+    info.tmz_date.tm_mday = static_cast<uInt>(t.day);
+    info.tmz_date.tm_hour = static_cast<uInt>(t.hour);
+    info.tmz_date.tm_min = static_cast<uInt>(t.minute);
+    info.tmz_date.tm_sec = static_cast<uInt>(t.second);
+  } else {
+    info.tmz_date.tm_year = 1980;
+    info.tmz_date.tm_mday = 1;
+  }
+  info.external_fa = member.folder ? 0x10 : 0x20;  // MS-DOS folder / archive attribute
+  return info;
+}
+
+bool AddMember(zipFile zip, const Member& member) {
+  Bytes data;
+  if (!member.folder) {
+    data = ReadFileBytes(PathFromNative(member.native));
+    std::error_code ec;
+    const auto size = fs::file_size(member.native, ec);
+    if (ec || (data.empty() && size != 0)) return false;  // unreadable, not empty
+  }
+  const bool stored = member.folder || StoredByName(member.name);
+  const zip_fileinfo info = FileInfo(member);
+  const int zip64 = data.size() >= 0xFFFFFFFFull ? 1 : 0;
+  if (zipOpenNewFileInZip64(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                            stored ? 0 : Z_DEFLATED, stored ? 0 : kZipLevel, zip64) != ZIP_OK) {
+    return false;
+  }
+  bool ok = true;
+  constexpr std::size_t kChunk = 1u << 30;
+  for (std::size_t done = 0; ok && done < data.size(); done += kChunk) {
+    const unsigned n = static_cast<unsigned>(std::min(kChunk, data.size() - done));
+    ok = zipWriteInFileInZip(zip, data.data() + done, n) == ZIP_OK;
+  }
+  return zipCloseFileInZip(zip) == ZIP_OK && ok;
+}
+
+// ---- extract ----
+
+// The member's place below the destination: its GBK path and whether it is a folder, or false
+// when the name must be refused.
+bool MemberTarget(const Text& destination, const Text& name, Text& target, bool& folder) {
+  if (name.empty() || IsSeparator(name[0])) return false;  // absolute, or a network path
+  if (name.find(':') != Text::npos) return false;        // drive letter ("C:x"), stream names
+  std::vector<Text> parts;
+  std::size_t start = 0;
+  std::vector<std::size_t> seps = SeparatorPositions(name);
+  seps.push_back(name.size());
+  for (std::size_t at : seps) {
+    Text part = name.substr(start, at - start);
+    start = at + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") return false;
+    // Each part on its own must stay one native name: a byte the code page cannot take never
+    // turns into a separator or a "..".
+    const std::string native = ConvertGbkToUtf8(part);
+    if (native.empty() || native == "." || native == ".." ||
+        native.find_first_of("/\\") != std::string::npos) {
+      return false;
+    }
+    parts.push_back(part);
+  }
+  folder = seps.size() > 1 && seps[seps.size() - 2] == name.size() - 1;
+  if (parts.empty()) {
+    if (!folder) return false;  // "./" is the destination itself
+    target = destination;
+    return true;
+  }
+  target = destination;
+  std::string expected = NativePath(destination);
+  for (const Text& part : parts) {
+    target += "/" + part;
+    expected += "/" + ConvertGbkToUtf8(part);
+  }
+  return NativePath(target) == expected;
+}
+
+// Clears a read-only attribute so the file can be replaced.
+void MakeWritable(const Text& path) {
+  std::error_code ec;
+  const std::string native = NativePath(path);
+  const fs::file_status status = fs::status(native, ec);
+  if (!ec && fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    fs::permissions(native, fs::perms::owner_write, fs::perm_options::add, ec);
+  }
+}
+
+class Extraction {
+ public:
+  Extraction(unzFile unz, Text destination, std::uint64_t totalLimit)
+      : unz_(unz), destination_(std::move(destination)), totalLimit_(totalLimit) {}
+
+  // The current member written whole, or false.
+  bool ExtractCurrent() {
+    unz_file_info64 info;
+    std::vector<char> name(kZipNameLimit + 1, 0);
+    if (unzGetCurrentFileInfo64(unz_, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                nullptr, 0) != UNZ_OK) {
+      return false;
+    }
+    if (info.size_filename > kZipNameLimit) return false;
+    Text memberName(name.data(), info.size_filename);
+    if (memberName.find('\0') != Text::npos) return false;
+    if ((info.flag & 0x800) != 0) memberName = ConvertUtf8ToGbk(memberName);  // UTF-8 name flag
+
+    Text target;
+    bool folder = false;
+    if (!MemberTarget(destination_, memberName, target, folder)) return false;
+    if (folder) return MakeDirectories(target);
+
+    if ((info.flag & 1) != 0) return false;  // encrypted
+    if (info.uncompressed_size > kZipMemberLimit) return false;
+    if (written_ + info.uncompressed_size > totalLimit_) return false;
+    const std::size_t slash = SeparatorPositions(target).back();
+    if (!MakeDirectories(target.substr(0, slash))) return false;
+
+    Bytes data;
+    if (!Inflate(info, data)) return false;
+    MakeWritable(target);
+    if (!WriteFileBytes(target, data)) return false;
+    written_ += data.size();
+    return true;
+  }
+
+ private:
+  // The member's bytes. The stream is inflated here, not by minizip, so that nothing of the
+  // header is trusted: inflating stops as soon as the output passes the header's size or a
+  // limit, and the result must match the header's size and CRC exactly.
+  bool Inflate(const unz_file_info64& info, Bytes& data) {
+    const bool deflated = info.compression_method == Z_DEFLATED;
+    if (!deflated && info.compression_method != 0) return false;
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(unz_, &method, &level, 1) != UNZ_OK) return false;
+    const std::uint64_t most =
+        std::min<std::uint64_t>({info.uncompressed_size, kZipMemberLimit, totalLimit_ - written_});
+    data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, 16u << 20)));
+
+    z_stream z{};
+    if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+      unzCloseCurrentFile(unz_);
+      return false;
+    }
+    std::vector<std::uint8_t> in(1u << 16), out(1u << 16);
+    bool ok = true, ended = !deflated;
+    for (;;) {
+      const int n = unzReadCurrentFile(unz_, in.data(), static_cast<unsigned>(in.size()));
+      if (n < 0) {
+        ok = false;
+        break;
+      }
+      if (n == 0) break;
+      if (!deflated) {
+        ok = data.size() + static_cast<std::size_t>(n) <= most;
+        if (!ok) break;
+        data.insert(data.end(), in.data(), in.data() + n);
+        continue;
+      }
+      if (ended) break;  // bytes after the end of the stream are not read
+      z.next_in = in.data();
+      z.avail_in = static_cast<uInt>(n);
+      while (ok && z.avail_in > 0 && !ended) {
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        const int r = inflate(&z, Z_NO_FLUSH);
+        const std::size_t made = out.size() - z.avail_out;
+        if (r == Z_STREAM_END) {
+          ended = true;
+        } else if (r != Z_OK) {
+          ok = false;  // damaged stream (Z_BUF_ERROR cannot come with input and output room)
+        }
+        if (data.size() + made > most) ok = false;  // more than the header said or a limit allows
+        if (ok) data.insert(data.end(), out.data(), out.data() + made);
+      }
+      if (!ok) break;
+    }
+    if (deflated) inflateEnd(&z);
+    unzCloseCurrentFile(unz_);  // its CRC check does not apply to raw reads
+    if (!ok || !ended || data.size() != info.uncompressed_size) return false;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t done = 0; done < data.size(); done += 1u << 30) {
+      crc = crc32(crc, data.data() + done, static_cast<uInt>(std::min<std::size_t>(1u << 30, data.size() - done)));
+    }
+    return crc == info.crc;
+  }
+
+  unzFile unz_;
+  Text destination_;
+  std::uint64_t totalLimit_;
+  std::uint64_t written_ = 0;  // bytes of the members written so far
+};
+
+// An archive of no members is its end record alone, which minizip cannot open.
+bool IsEmptyArchive(const Text& archive) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(NativePath(archive), ec);
+  if (ec || size < 22 || size > 22 + 0xFFFF) return false;
+  const Bytes bytes = ReadFileBytes(archive);
+  if (bytes.size() < 22 || bytes.size() > 22 + 0xFFFF) return false;
+  const std::size_t comment = bytes[20] | bytes[21] << 8;
+  return bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 5 && bytes[3] == 6 && bytes[8] == 0 &&
+         bytes[9] == 0 && bytes[10] == 0 && bytes[11] == 0 && comment == bytes.size() - 22;
+}
+
+}  // namespace
+
+bool ZipCompress(const Text& source, const Text& archive, const ZipProgress& progress) {
+  if (source.empty() || archive.empty()) return false;
+  const std::string sourceNative = NativePath(WithoutTrailingSeparators(source));
+  const std::string archiveNative = NativePath(archive);
+  std::error_code ec;
+  std::vector<Member> members;
+  if (fs::is_directory(sourceNative, ec)) {
+    if (!CollectMembers(sourceNative, Text(), members)) return false;
+  } else if (fs::is_regular_file(sourceNative, ec)) {
+    Text name;
+    if (!GbkName(fs::path(sourceNative).filename().string(), name)) return false;
+    members.push_back({name, sourceNative, false});
+  } else {
+    return false;
+  }
+  // An archive written into the folder it packs does not pack itself.
+  const fs::path archivePath = fs::weakly_canonical(archiveNative, ec);
+  std::erase_if(members, [&](const Member& m) {
+    std::error_code e;
+    return !m.folder && fs::weakly_canonical(m.native, e) == archivePath;
+  });
+
+  bool ok = true;
+  {
+    ZipWriter zip(archiveNative);
+    if (zip.get() == nullptr) return false;
+    const std::size_t total = members.size();
+    for (std::size_t done = 0; ok && done < total; ++done) {
+      ok = AddMember(zip.get(), members[done]);
+      if (ok && progress) ok = progress(static_cast<int>((done + 1) * 100 / total));
+    }
+    if (ok && total == 0 && progress) ok = progress(100);
+    ok = zip.Close() && ok;
+  }
+  if (!ok) RemoveFile(archive);
+  return ok;
+}
+
+int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& progress) {
+  std::error_code ec;
+  const std::string archiveNative = NativePath(archive);
+  if (archive.empty() || !fs::is_regular_file(archiveNative, ec)) return kZipExtractMissing;
+  const Text folder = WithoutTrailingSeparators(destination);
+  if (folder.empty() || !MakeDirectories(folder)) return kZipExtractFailed;
+
+  ZipReader unz(archiveNative);
+  if (unz.get() == nullptr && IsEmptyArchive(archive)) {
+    if (progress) progress(100);
+    return kZipExtractDone;
+  }
+  unz_global_info64 global;
+  if (unz.get() == nullptr || unzGetGlobalInfo64(unz.get(), &global) != UNZ_OK) return kZipExtractFailed;
+
+  const std::uint64_t archiveSize = fs::file_size(archiveNative, ec);
+  const std::uint64_t byRatio =
+      std::max(kZipRatioAllowance, (ec ? 0 : std::min<std::uint64_t>(archiveSize, kZipTotalLimit)) * kZipRatioLimit);
+  Extraction extraction(unz.get(), folder, std::min(kZipTotalLimit, byRatio));
+
+  const std::uint64_t total = global.number_entry;
+  std::uint64_t done = 0;
+  bool ok = true;
+  int walk = total == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(unz.get());
+  while (ok && walk == UNZ_OK) {
+    ok = extraction.ExtractCurrent();
+    if (!ok) break;
+    ++done;
+    if (progress && !progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)))) {
+      return kZipExtractFailed;
+    }
+    walk = unzGoToNextFile(unz.get());
+  }
+  // A walk that ends early, or a directory that counts other than it holds, is a damaged archive.
+  if (ok && (walk != UNZ_END_OF_LIST_OF_FILE || done != total)) ok = false;
+  if (progress) progress(100);
+  return ok ? kZipExtractDone : kZipExtractFailed;
+}
