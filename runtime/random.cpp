@@ -4,7 +4,7 @@
 #include <atomic>
 #include <utility>
 
-#include "runtime/platform.h"
+#include "runtime/clock.h"
 
 namespace {
 
@@ -12,10 +12,6 @@ thread_local std::uint32_t state = 0;
 std::atomic<std::uint32_t> seedCounter{0};
 
 }  // namespace
-
-std::uint32_t TickCount() { return static_cast<std::uint32_t>(PlatformMilliseconds()); }
-
-std::uint64_t MonotonicMilliseconds() { return PlatformMilliseconds(); }
 
 void SeedRandom() {
   // Read and advance the counter in one step, so two threads never take the same seed.

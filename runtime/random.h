@@ -4,12 +4,9 @@
 
 #include <cstdint>
 
+#include "runtime/clock.h"  // kept for runtime/files.cpp until its include moves to clock.h
 #include "runtime/text.h"
 
-// Milliseconds since an arbitrary start (wraps at 2^32).
-std::uint32_t TickCount();
-// Milliseconds from a monotonic clock with an arbitrary start; never wraps.
-std::uint64_t MonotonicMilliseconds();
 // seed := tick + counter; counter += (seed AND 255) + 100; state := seed.
 void SeedRandom();
 void SeedRandom(std::uint32_t seed);

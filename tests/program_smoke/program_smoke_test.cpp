@@ -16,7 +16,7 @@
 
 #include "runtime/database.h"
 #include "runtime/files.h"
-#include "runtime/random.h"
+#include "runtime/clock.h"
 
 extern char** environ;
 

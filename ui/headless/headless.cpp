@@ -12,7 +12,7 @@
 #include <mutex>
 #include <set>
 
-#include "runtime/random.h"
+#include "runtime/clock.h"
 #include "runtime/threads.h"
 #include "ui/model.h"
 

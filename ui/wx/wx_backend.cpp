@@ -21,7 +21,7 @@
 #include <mutex>
 
 #include "runtime/files.h"
-#include "runtime/random.h"
+#include "runtime/clock.h"
 #include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
