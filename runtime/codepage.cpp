@@ -87,16 +87,17 @@ std::size_t SkipLength(Encoding from, const unsigned char* p, std::size_t left) 
   return 1;
 }
 
-std::string_view Replacement(Encoding to) {
+std::string_view Replacement(Encoding to, bool markUnstorable) {
   switch (to) {
-    case Encoding::Gbk: return "?";
+    case Encoding::Gbk: return markUnstorable ? std::string_view("\xFF", 1) : "?";
     case Encoding::Utf8: return "\xEF\xBF\xBD";
     case Encoding::Utf16: return std::string_view("\xFD\xFF", 2);
   }
   return "?";
 }
 
-std::string Convert(Encoding from, Encoding to, const void* data, std::size_t size) {
+std::string Convert(Encoding from, Encoding to, const void* data, std::size_t size,
+                    bool markUnstorable = false) {
   std::string out;
   if (size == 0) return out;
   Converter& converter = ConverterFor(from, to);
@@ -118,7 +119,7 @@ std::string Convert(Encoding from, Encoding to, const void* data, std::size_t si
       continue;
     }
     // EILSEQ or EINVAL: one character that cannot be converted, or a cut-off one at the end.
-    std::string_view replacement = Replacement(to);
+    std::string_view replacement = Replacement(to, markUnstorable);
     if (out.size() - written < replacement.size()) out.resize(out.size() * 2);
     std::memcpy(out.data() + written, replacement.data(), replacement.size());
     written += replacement.size();
@@ -147,6 +148,14 @@ std::string ConvertGbkToUtf8(const Text& gbk) {
 
 Text ConvertUtf8ToGbk(const std::string& utf8) {
   return UpToNul(Convert(Encoding::Utf8, Encoding::Gbk, utf8.data(), utf8.size()));
+}
+
+Text ConvertTypedUtf8ToGbk(const std::string& utf8) {
+  return UpToNul(Convert(Encoding::Utf8, Encoding::Gbk, utf8.data(), utf8.size(), true));
+}
+
+bool HoldsUnstorableCharacter(const Text& text) {
+  return text.find(kUnstorableMark) != Text::npos;
 }
 
 Bytes ConvertUtf8ToUtf16(const Bytes& utf8) {

@@ -266,19 +266,24 @@ bool OdbcOpen(DatabaseUnit& db, const Text& file) {
   return true;
 }
 
-bool OdbcExecute(DatabaseUnit& db, const Text& sql) {
+int OdbcExecuteCounted(DatabaseUnit& db, const Text& sql) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
-  if (!unit.connection) return false;
-  SqliteStatement statement =
-      SqliteStatement::PrepareSingle(unit.connection.get(), ConvertGbkToUtf8(sql));
-  if (!statement) return false;
+  if (!unit.connection) return -1;
+  sqlite3* handle = unit.connection.get();
+  SqliteStatement statement = SqliteStatement::PrepareSingle(handle, ConvertGbkToUtf8(sql));
+  if (!statement) return -1;
   sqlite3_stmt* stmt = statement.get();
+  const long long before = sqlite3_total_changes64(handle);
   int rc = sqlite3_step(stmt);
-  if (sqlite3_stmt_readonly(stmt)) return rc == SQLITE_ROW || rc == SQLITE_DONE;
+  // A reading statement has shown that it runs once it gave its first row.
+  if (sqlite3_stmt_readonly(stmt)) return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? 0 : -1;
   while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
-  return rc == SQLITE_DONE;
+  if (rc != SQLITE_DONE) return -1;
+  return static_cast<int>(sqlite3_total_changes64(handle) - before);
 }
+
+bool OdbcExecute(DatabaseUnit& db, const Text& sql) { return OdbcExecuteCounted(db, sql) >= 0; }
 
 int OdbcQuery(DatabaseUnit& db, const Text& sql) {
   DatabaseUnit::Impl& unit = db.impl();

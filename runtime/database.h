@@ -37,6 +37,9 @@ Text OdbcFileOfConnectionText(const Text& connection);
 // Exactly one statement; true when it ran without an error. A statement that only reads is
 // stepped once: its first row (or its end) tells success, the other rows are never read.
 bool OdbcExecute(DatabaseUnit& db, const Text& sql);
+// The same, telling how many rows an INSERT, UPDATE or DELETE changed (0 for any other
+// statement); -1 when it did not run.
+int OdbcExecuteCounted(DatabaseUnit& db, const Text& sql);
 // A snapshot record set positioned on its first row; 0 on failure, also when a lock of
 // another process outlasts the busy timeout: "no rows" is a record set at its end.
 int OdbcQuery(DatabaseUnit& db, const Text& sql);

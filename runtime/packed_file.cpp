@@ -45,7 +45,7 @@ class Inflater {
 }  // namespace
 
 Bytes CompressBytes(const Bytes& content) {
-  if (content.size() > std::numeric_limits<std::uint32_t>::max()) return Bytes();
+  if (content.size() > kMaxStoredFileLength) return Bytes();
   Bytes stored(kHeadSize);
   PutU32(stored.data(), kPackedFileMagic);
   PutU32(stored.data() + 4, static_cast<std::uint32_t>(content.size()));
@@ -61,10 +61,14 @@ Bytes CompressBytes(const Bytes& content) {
 }
 
 Bytes DecompressBytes(const Bytes& stored) {
-  if (stored.size() < kHeadSize || GetU32(stored.data()) != kPackedFileMagic) return Bytes();
-  const std::size_t length = GetU32(stored.data() + 4);
-  if (length == 0) return Bytes();
+  Bytes content;
+  DecompressBytes(stored, content);
+  return content;
+}
 
+namespace {
+
+Bytes Inflate(const Bytes& stored, std::size_t length) {
   Inflater inflater;
   if (!inflater.ok()) return Bytes();
   z_stream& zs = inflater.stream();
@@ -109,4 +113,17 @@ Bytes DecompressBytes(const Bytes& stored) {
   if (produced != length) return Bytes();
   content.resize(produced);
   return content;
+}
+
+}  // namespace
+
+bool DecompressBytes(const Bytes& stored, Bytes& content) {
+  content.clear();
+  if (stored.size() < kHeadSize || GetU32(stored.data()) != kPackedFileMagic) return false;
+  const std::size_t length = GetU32(stored.data() + 4);
+  // The head alone is how an empty content is stored.
+  if (length == 0) return stored.size() == kHeadSize;
+  if (length > kMaxStoredFileLength) return false;
+  content = Inflate(stored, length);
+  return !content.empty();
 }

@@ -13,8 +13,14 @@
 // - A load reads the table under the same lock and applies the rows only when no snapshot
 //   newer than the handled ones was taken meanwhile; otherwise that save is waited for and
 //   the table read again, so a load never brings back a state older than a pending save.
+// - The table is never emptied by a failure: a load whose query fails keeps the tree as it is,
+//   and until a load has filled the tree no save touches the table; a failed save is told to
+//   the user once and the tree keeps its change, which the next save stores (a refresh first
+//   tries that save again and keeps the tree while it fails).
+// - Changes asked for while the start-up load still runs wait until it has filled the tree.
 #include "snippets/directory_tree.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -26,7 +32,9 @@
 #include "runtime/random.h"
 #include "runtime/threads.h"
 #include "snippets/globals.h"
-#include "ui/backend.h"
+#include "runtime/codepage.h"
+#include "snippets/entry_list.h"
+#include "ui/ui.h"
 
 namespace {
 
@@ -36,11 +44,25 @@ struct DirectoryRow {
   int tag;
 };
 
+constexpr const char* kSaveFailedMessage =
+    "保存目录失败！！数据库文件可能被占用或不可写，目录的改动还没有存入数据库。";
+constexpr const char* kNotLoadedMessage =
+    "目录还没有从数据库读出，为免覆盖原有目录，改动不会保存！！请用“刷新目录”重新读取。";
+constexpr const char* kLoadFailedMessage =
+    "读取目录失败！！数据库文件可能被占用，目录保持不变，请稍后用“刷新目录”重试。";
+constexpr const char* kUnstorableNameMessage =
+    "目录名中含有无法保存的字符（如表情符号），请换一个名称!!";
+
 std::mutex TreeTableLock;
 std::condition_variable TreeTableChanged;
 std::uint64_t SnapshotsTaken = 0;    // GUI thread only
 std::uint64_t SnapshotsHandled = 0;  // under TreeTableLock: newest snapshot saved or skipped
 bool TreeLoaded = false;             // GUI thread only: a load has filled the tree
+int LoadsPending = 0;                // GUI thread only: started loads not yet ended
+std::vector<Text> KnownItemTexts;    // GUI thread only: item texts after the last change
+std::atomic<bool> TreeUnsaved{false};       // the tree holds a change the table lacks
+std::atomic<bool> SaveFailureTold{false};   // the user heard of it since the last good save
+std::atomic<bool> UnloadedTold{false};      // the user heard that changes cannot be saved yet
 
 struct TreeSnapshot {
   bool treeReady = false;  // the main window is there and its tree was loaded
@@ -48,61 +70,136 @@ struct TreeSnapshot {
   std::vector<DirectoryRow> rows;
 };
 
+std::vector<DirectoryRow> ReadTree() {
+  std::vector<DirectoryRow> rows;
+  const int count = ui::TreeItemCount(MainWindow::DirectoryTree);
+  rows.reserve(count);
+  for (int i = 0; i < count; ++i) {
+    rows.push_back({ui::TreeItemText(MainWindow::DirectoryTree, i),
+                    ui::TreeParentItem(MainWindow::DirectoryTree, i),
+                    ui::TreeItemData(MainWindow::DirectoryTree, i)});
+  }
+  return rows;
+}
+
+void RememberItemTexts(const std::vector<DirectoryRow>& rows) {
+  KnownItemTexts.clear();
+  KnownItemTexts.reserve(rows.size());
+  for (const DirectoryRow& row : rows) KnownItemTexts.push_back(row.name);
+}
+
+// Tells the user once, whatever thread the save ran on.
+void TellOnce(std::atomic<bool>& told, const char* message) {
+  if (told.exchange(true)) return;
+  ui::ShowMessageBox(message, ui::kMbIconWarning);
+}
+
 TreeSnapshot TakeTreeSnapshot() {
   TreeSnapshot snapshot;
   ui::RunOnGui([&snapshot] {
-    snapshot.treeReady = ui::IsCreated(MainWindow::Self) && TreeLoaded;
-    if (!snapshot.treeReady) return;
-    snapshot.number = ++SnapshotsTaken;
-    const int count = ui::TreeItemCount(MainWindow::DirectoryTree);
-    snapshot.rows.reserve(count);
-    for (int i = 0; i < count; ++i) {
-      snapshot.rows.push_back({ui::TreeItemText(MainWindow::DirectoryTree, i),
-                               ui::TreeParentItem(MainWindow::DirectoryTree, i),
-                               ui::TreeItemData(MainWindow::DirectoryTree, i)});
-    }
+    if (!ui::IsCreated(MainWindow::Self)) return;
+    snapshot.rows = ReadTree();
+    RememberItemTexts(snapshot.rows);
+    snapshot.treeReady = TreeLoaded;
+    if (snapshot.treeReady) snapshot.number = ++SnapshotsTaken;
   });
   return snapshot;
 }
 
-void WriteTreeSnapshot(const TreeSnapshot& snapshot) {
-  std::lock_guard<std::mutex> lock(TreeTableLock);
-  if (snapshot.number > SnapshotsHandled) {
-    OdbcTransaction(LibraryDatabase, [&snapshot] {
-      if (!OdbcExecute(LibraryDatabase, "delete from `目录`;")) return false;
-      for (const DirectoryRow& row : snapshot.rows) {
-        const Text sql = "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('" +
-                         SqlEscape(row.name) + "','" + SqlEscape(ToText(row.parent)) + "','" +
-                         SqlEscape(ToText(row.tag)) + "');";
-        if (!OdbcExecute(LibraryDatabase, sql)) return false;
-      }
-      return true;
-    });
-    SnapshotsHandled = snapshot.number;
+bool WriteTreeSnapshot(const TreeSnapshot& snapshot) {
+  bool written = true;
+  {
+    std::lock_guard<std::mutex> lock(TreeTableLock);
+    if (snapshot.number > SnapshotsHandled) {
+      written = OdbcTransaction(LibraryDatabase, [&snapshot] {
+        if (!OdbcExecute(LibraryDatabase, "delete from `目录`;")) return false;
+        for (const DirectoryRow& row : snapshot.rows) {
+          const Text sql = "INSERT INTO `目录`(`目录名`,`索引`,`标记`) VALUES ('" +
+                           SqlEscape(row.name) + "','" + SqlEscape(ToText(row.parent)) + "','" +
+                           SqlEscape(ToText(row.tag)) + "');";
+          if (!OdbcExecute(LibraryDatabase, sql)) return false;
+        }
+        return true;
+      });
+      SnapshotsHandled = snapshot.number;
+      TreeUnsaved = !written;
+    }
+    TreeTableChanged.notify_all();
   }
-  TreeTableChanged.notify_all();
+  // Told outside the lock: the box waits for the GUI thread, which may wait for the lock.
+  if (written) {
+    SaveFailureTold = false;
+  } else {
+    TellOnce(SaveFailureTold, kSaveFailedMessage);
+  }
+  return written;
 }
 
-// The rows of `目录` in stored order; none when the table cannot be read.
-std::vector<DirectoryRow> ReadDirectoryTable() {
-  std::vector<DirectoryRow> rows;
+// A snapshot that may not be saved because no load has filled the tree yet: the change it
+// holds stays in the tree only, and the user hears of it once.
+void RefuseUnloadedSave() {
+  TreeUnsaved = true;
+  TellOnce(UnloadedTold, kNotLoadedMessage);
+}
+
+// The rows of `目录` in stored order; false when the table cannot be read.
+bool ReadDirectoryTable(std::vector<DirectoryRow>& rows) {
+  rows.clear();
   const int set = OdbcQuery(LibraryDatabase, "SELECT * FROM `目录`");
+  if (set == 0) return false;
   while (!OdbcIsEof(LibraryDatabase, set)) {
     rows.push_back({OdbcReadField(LibraryDatabase, set, "目录名"),
                     ToInt(OdbcReadField(LibraryDatabase, set, "索引")),
                     ToInt(OdbcReadField(LibraryDatabase, set, "标记"))});
     OdbcMoveNext(LibraryDatabase, set);
   }
-  if (set != 0) OdbcCloseRecordSet(LibraryDatabase, set);
-  return rows;
+  OdbcCloseRecordSet(LibraryDatabase, set);
+  return true;
 }
 
 // The handlers' save: the snapshot is taken now, on the GUI thread, so it holds the change the
 // handler just made, and a load asked for afterwards waits for this save.
 void StartSave() {
   auto snapshot = std::make_shared<const TreeSnapshot>(TakeTreeSnapshot());
-  if (!snapshot->treeReady) return;
+  if (!ui::IsCreated(MainWindow::Self)) return;
+  if (!snapshot->treeReady) {
+    RefuseUnloadedSave();
+    return;
+  }
   StartThread([snapshot](int) { WriteTreeSnapshot(*snapshot); });
+}
+
+// A change asked for while a load that will fill the tree is on its way waits for it, so the
+// load does not clear the change away.
+void WaitForPendingLoad() {
+  while (!TreeLoaded && LoadsPending > 0 && ui::IsCreated(MainWindow::Self)) ui::DelayPumping(10);
+}
+
+// The typed name of a new directory, or false (told) when it cannot be stored.
+bool AskDirectoryName(Text& name) {
+  if (!ui::InputBox("请输入表名", "请输入表名", "表名", name)) {
+    ui::ShowMessageBox("插入失败！！");
+    return false;
+  }
+  if (HoldsUnstorableCharacter(name)) {
+    ui::ShowMessageBox(kUnstorableNameMessage, ui::kMbIconWarning);
+    return false;
+  }
+  return true;
+}
+
+// The DirectoryTags of the item and of every item below it.
+std::vector<int> SubtreeTags(int item) {
+  std::vector<int> tags{ui::TreeItemData(MainWindow::DirectoryTree, item)};
+  const int count = ui::TreeItemCount(MainWindow::DirectoryTree);
+  // Pre-order: the subtree is the run of items after it whose parent chain reaches it.
+  for (int i = item + 1; i < count; ++i) {
+    int up = ui::TreeParentItem(MainWindow::DirectoryTree, i);
+    while (up > item) up = ui::TreeParentItem(MainWindow::DirectoryTree, up);
+    if (up != item) break;
+    tags.push_back(ui::TreeItemData(MainWindow::DirectoryTree, i));
+  }
+  return tags;
 }
 
 }  // namespace
@@ -111,24 +208,35 @@ void LoadDirectoryTree() {
   for (;;) {
     std::vector<DirectoryRow> rows;
     std::uint64_t handled = 0;
+    bool read = false;
     {
       std::lock_guard<std::mutex> lock(TreeTableLock);
-      rows = ReadDirectoryTable();
+      read = ReadDirectoryTable(rows);
       handled = SnapshotsHandled;
+    }
+    if (!read) {
+      // The tree stays as it was, and an unloaded tree stays unsaveable.
+      ui::ShowMessageBox(kLoadFailedMessage, ui::kMbIconWarning);
+      return;
     }
     std::uint64_t taken = 0;
     bool applied = false;
     ui::RunOnGui([&] {
       taken = SnapshotsTaken;
       if (taken > handled || !ui::IsCreated(MainWindow::Self)) return;
+      // A change whose save failed again is kept rather than replaced by the older table.
+      if (TreeLoaded && TreeUnsaved) return;
       ui::TreeClear(MainWindow::DirectoryTree);
       // Rows come in the order the save wrote them, so each parent index names an item that
       // is there already; any other index puts the item at the top level.
       for (const DirectoryRow& row : rows) {
         ui::TreeAddItem(MainWindow::DirectoryTree, row.parent, row.name, row.tag);
       }
+      RememberItemTexts(rows);
       applied = true;
       TreeLoaded = true;
+      TreeUnsaved = false;
+      UnloadedTold = false;
     });
     if (applied || taken <= handled) return;
     // A save of a newer tree state is on its way: wait for it, then read again.
@@ -137,15 +245,40 @@ void LoadDirectoryTree() {
   }
 }
 
-void LoadDirectoryTreeThread(int) { LoadDirectoryTree(); }
+void LoadDirectoryTreeThread(int counted) {
+  LoadDirectoryTree();
+  if (counted != 0) {
+    ui::RunOnGui([] {
+      if (LoadsPending > 0) --LoadsPending;
+    });
+  }
+}
+
+void StartDirectoryTreeLoad() {
+  ui::RunOnGui([] { ++LoadsPending; });
+  if (!StartThread(LoadDirectoryTreeThread, 1)) {
+    ui::RunOnGui([] { --LoadsPending; });
+  }
+}
 
 void ForgetLoadedTree() {
-  ui::RunOnGui([] { TreeLoaded = false; });
+  ui::RunOnGui([] {
+    TreeLoaded = false;
+    LoadsPending = 0;
+    KnownItemTexts.clear();
+  });
+  TreeUnsaved = false;
+  SaveFailureTold = false;
+  UnloadedTold = false;
 }
 
 int SaveDirectoryTree() {
   const TreeSnapshot snapshot = TakeTreeSnapshot();
-  if (!snapshot.treeReady) return 0;  // no loaded tree: the table is left as it is
+  if (!snapshot.treeReady) {
+    // Nothing loaded: the table is left as it is; a change made meanwhile was told already.
+    if (TreeUnsaved) RefuseUnloadedSave();
+    return 0;
+  }
   WriteTreeSnapshot(snapshot);
   return static_cast<int>(snapshot.rows.size());
 }
@@ -168,10 +301,8 @@ int NewDirectoryTag() {
 
 void MainWindow_AddRootMenuItem_OnSelected() {
   Text name;
-  if (!ui::InputBox("请输入表名", "请输入表名", "表名", name)) {
-    ui::ShowMessageBox("插入失败！！");
-    return;
-  }
+  if (!AskDirectoryName(name)) return;
+  WaitForPendingLoad();
   const int tag = NewDirectoryTag();
   ui::TreeAddItem(MainWindow::DirectoryTree, -1, name, tag);
   StartSave();
@@ -179,10 +310,8 @@ void MainWindow_AddRootMenuItem_OnSelected() {
 
 void MainWindow_InsertChildMenuItem_OnSelected() {
   Text name;
-  if (!ui::InputBox("请输入表名", "请输入表名", "表名", name)) {
-    ui::ShowMessageBox("插入失败！！");
-    return;
-  }
+  if (!AskDirectoryName(name)) return;
+  WaitForPendingLoad();
   const int tag = NewDirectoryTag();
   const int parent = ui::TreeCurrentItem(MainWindow::DirectoryTree);
   ui::TreeAddItem(MainWindow::DirectoryTree, parent, name, tag);
@@ -190,6 +319,7 @@ void MainWindow_InsertChildMenuItem_OnSelected() {
 }
 
 void MainWindow_DeleteDirectoryMenuItem_OnSelected() {
+  WaitForPendingLoad();
   const int current = ui::TreeCurrentItem(MainWindow::DirectoryTree);
   if (current == -1) return;  // nothing chosen: nothing to delete
   const Text path = GetTreeItemPath(MainWindow::DirectoryTree, current);
@@ -200,15 +330,31 @@ void MainWindow_DeleteDirectoryMenuItem_OnSelected() {
     ui::ShowMessageBox("未知原因删除失败！！");
     return;
   }
+  const std::vector<int> gone = SubtreeTags(current);
   ui::TreeDeleteItem(MainWindow::DirectoryTree, current);
+  ClearListingOfDirectories(gone);
   StartSave();
 }
 
-void MainWindow_DirectoryTree_OnLabelEdited(int) { StartSave(); }
+void MainWindow_DirectoryTree_OnLabelEdited(int index) {
+  const Text text = ui::TreeItemText(MainWindow::DirectoryTree, index);
+  if (HoldsUnstorableCharacter(text)) {
+    ui::ShowMessageBox(kUnstorableNameMessage, ui::kMbIconWarning);
+    if (index >= 0 && index < static_cast<int>(KnownItemTexts.size())) {
+      ui::TreeSetItemText(MainWindow::DirectoryTree, index, KnownItemTexts[index]);
+    }
+    return;
+  }
+  StartSave();
+}
 
 void MainWindow_DirectoryTree_OnRightButtonUp() { ui::PopupMenu(MainWindow::Self, "TreeMenu"); }
 
-void MainWindow_RefreshTreeMenuItem_OnSelected() { StartThread(LoadDirectoryTreeThread); }
+void MainWindow_RefreshTreeMenuItem_OnSelected() {
+  // A change the table still lacks is saved first; the load then waits for that save.
+  if (TreeUnsaved && TreeLoaded) StartSave();
+  StartDirectoryTreeLoad();
+}
 
 void MainWindow_SaveTreeMenuItem_OnSelected() { StartSave(); }
 

@@ -6,7 +6,10 @@
 #include "ui/ui.h"
 
 void LoadDirectoryTree();
-void LoadDirectoryTreeThread(int unused);
+// Thread entry; counted is 1 for a load StartDirectoryTreeLoad started.
+void LoadDirectoryTreeThread(int counted);
+// Starts a load on a worker; changes asked for meanwhile wait until it has filled the tree.
+void StartDirectoryTreeLoad();
 // Writes the whole tree in one transaction; returns the item count.
 int SaveDirectoryTree();
 void SaveDirectoryTreeThread(int unused);

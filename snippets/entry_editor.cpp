@@ -3,26 +3,27 @@
 #include "snippets/entry_editor.h"
 
 #include <mutex>
+#include <vector>
 
 #include "resources/window_ids.h"
+#include "runtime/codepage.h"
 #include "runtime/database.h"
 #include "runtime/file_names.h"
 #include "runtime/files.h"
-#include "runtime/packed_file.h"
 #include "runtime/random.h"
 #include "snippets/directory_tree.h"
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
+#include "snippets/library.h"
 #include "ui/ui.h"
 
 namespace {
 
 // True while the example dialog may still name the copy of the old example that the last
-// opening for modification wrote; the save then keeps the old example's extension.
+// opening for modification made: a save then keeps the entry's own example.
 bool ExampleCopyMade = false;
-
-// The temporary copy of the example of the entry being modified (a name without extension).
-Text ExampleCopyPath() { return GetSpecialFolder(kSpecialFolderTemp) + "lswj"; }
+// The copy holds the old example whole (it could be read and written).
+bool ExampleCopyWritten = false;
 
 // The text after the last "\" or "/" (GBK-aware); the whole text when it has neither.
 Text LastPathComponent(const Text& path) {
@@ -50,8 +51,49 @@ void OpenEditor() {
   ui::SetTitle(AddWindow::Self, ui::GetTitle(AddWindow::Self) + "-" + path);
 }
 
-Bytes ReadStoredFile(const Text& storedPath) {
-  return DecompressBytes(ReadFileBytes(GetRunDirectory() + storedPath));
+// The first typed field that holds a character the library cannot store, named in the message.
+bool RefuseUnstorableFields(const Text& name, const Text& usage, const Text& description) {
+  const struct {
+    const Text& text;
+    const char* message;
+  } fields[] = {
+      {name, "名称中含有无法保存的字符（如表情符号），请修改后再保存!!"},
+      {usage, "使用方法中含有无法保存的字符（如表情符号），请修改后再保存!!"},
+      {description, "说明中含有无法保存的字符（如表情符号），请修改后再保存!!"},
+  };
+  for (const auto& field : fields) {
+    if (HoldsUnstorableCharacter(field.text)) {
+      ui::ShowMessageBox(field.message, ui::kMbIconWarning);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The stored files one save writes: all of them or none stay.
+class SaveFiles {
+ public:
+  bool Write(const Text& storedPath, const Bytes& content) {
+    if (!WriteStoredFile(storedPath, content)) return false;
+    written_.push_back(storedPath);
+    return true;
+  }
+  void RemoveAll() {
+    for (const Text& path : written_) RemoveStoredFile(path);
+    written_.clear();
+  }
+
+ private:
+  std::vector<Text> written_;
+};
+
+// The example a save stores. The entry's own example when the dialog still names the copy the
+// opening made: read from its stored file, so nothing that happened to the temporary copy can
+// change or empty it. False when the file cannot be read.
+bool ReadExampleToStore(const Text& exampleFile, bool keepsOldExample, Bytes& content) {
+  if (!keepsOldExample) return ReadFileBytes(exampleFile, content);
+  if (ReadStoredFile(EditOld.examplePath, content)) return true;
+  return ExampleCopyWritten && ReadFileBytes(ExampleCopyPath(), content);
 }
 
 }  // namespace
@@ -68,12 +110,12 @@ Text EntryInsertStatement(const Text& dirPath, const Text& name, const Text& id,
 
 Text EntryUpdateStatement(const Text& name, const Text& id, const Text& description,
                           const Text& pictureExtension, const Text& exampleExtension,
-                          const std::array<Text, 5>& old) {
+                          const EntryRecord& old) {
   return "UPDATE  `内含信息`  SET `名称` = '" + SqlEscape(name) + "',`使用方法` = '\\DATA\\方法\\" +
          SqlEscape(id) + ".txt',`说明`='" + SqlEscape(description) + "',`图片`='\\DATA\\图片\\" +
          SqlEscape(id) + "." + SqlEscape(pictureExtension) + "',`例程`='\\DATA\\例程\\" + SqlEscape(id) +
-         "." + SqlEscape(exampleExtension) + "'  WHERE `名称` = '" + SqlEscape(old[0]) +
-         "'  AND `说明` = '" + SqlEscape(old[1]) + "'  AND `使用方法`='" + SqlEscape(old[2]) + "';";
+         "." + SqlEscape(exampleExtension) + "'  WHERE `名称` = '" + SqlEscape(old.name) +
+         "'  AND `说明` = '" + SqlEscape(old.description) + "'  AND `使用方法`='" + SqlEscape(old.usagePath) + "';";
 }
 
 void EnsureDataFolders() {
@@ -108,16 +150,17 @@ void MainWindow_ModifyEntryMenuItem_OnSelected() {
   ui::SetText(AddWindow::DescriptionBox, record.description);
   ui::SetText(AddWindow::NameBox, record.name);
   ui::SetText(AddWindow::UsageBox, ToText(ReadStoredFile(record.usagePath)));
-  EditOld = {record.name, record.description, record.usagePath, record.picturePath,
-             record.examplePath};
+  EditOld = record;
   ui::SetDialogTag(AddWindow::PictureDialog, ExtensionOf(record.picturePath));
 
   ExampleCopyMade = false;
-  const Text program = GetRunDirectory();
-  if (!LastPathComponent(record.examplePath).empty() && FileExists(program + record.examplePath)) {
-    const Text copy = ExampleCopyPath();
+  ExampleCopyWritten = false;
+  const Text copy = ExampleCopyPath();
+  if (!copy.empty() && !LastPathComponent(record.examplePath).empty() &&
+      FileExists(ProgramFilePath(record.examplePath))) {
     ui::SetText(AddWindow::ExamplePathBox, copy);
-    WriteFileBytes(copy, ReadStoredFile(record.examplePath));
+    Bytes example;
+    ExampleCopyWritten = ReadStoredFile(record.examplePath, example) && WriteFileBytes(copy, example);
     ui::SetDialogFileName(AddWindow::ExampleDialog, copy);
     ExampleCopyMade = true;
   }
@@ -139,48 +182,62 @@ void AddWindow_SaveButton_OnClick() {
     ui::ShowMessageBox("请输入使用方法!!", ui::kMbIconWarning);
     return;
   }
+  const Text description = ui::GetText(AddWindow::DescriptionBox);
+  if (RefuseUnstorableFields(name, usage, description)) return;
 
   const Text id = MakeRandomLetters(15, 3);
   const Text copy = ExampleCopyPath();
+  const bool keepsOldExample =
+      EditMode != 0 && ExampleCopyMade && !copy.empty() && exampleFile == copy;
   if (EditMode != 0) {
     if (pictureExtension.empty()) pictureExtension = ui::GetDialogTag(AddWindow::PictureDialog);
-    if (ExampleCopyMade && exampleFile == copy) exampleExtension = ExtensionOf(EditOld[4]);
+    if (keepsOldExample) exampleExtension = ExtensionOf(EditOld.examplePath);
   }
 
-  const Text program = GetRunDirectory();
+  // Every stored file is written whole before the row may name it; any failure takes back the
+  // files of this save and leaves the former row and files as they were.
+  const char* const failure = EditMode == 0 ? "加入数据失败!!" : "修改数据失败!!";
+  SaveFiles files;
+  const auto fail = [&] {
+    files.RemoveAll();
+    ui::ShowMessageBox(failure, ui::kMbOk);
+  };
   const Bytes picture = ui::GetPicture(AddWindow::PictureBox);
-  if (!picture.empty()) {
-    WriteFileBytes(program + "\\DATA\\图片\\" + id + "." + pictureExtension, CompressBytes(picture));
+  if (!picture.empty() && !files.Write(kPictureFolder + id + "." + pictureExtension, picture)) {
+    return fail();
   }
   if (!exampleFile.empty()) {
-    WriteFileBytes(program + "\\DATA\\例程\\" + id + "." + exampleExtension,
-                   CompressBytes(ReadFileBytes(exampleFile)));
+    Bytes example;
+    if (!ReadExampleToStore(exampleFile, keepsOldExample, example) ||
+        !files.Write(kExampleFolder + id + "." + exampleExtension, example)) {
+      return fail();
+    }
   }
-  WriteFileBytes(program + "\\DATA\\方法\\" + id + ".txt", CompressBytes(ToByteSet(usage)));
+  if (!files.Write(kUsageFolder + id + ".txt", ToByteSet(usage))) return fail();
 
-  const Text description = ui::GetText(AddWindow::DescriptionBox);
   if (EditMode == 0) {
     if (!OdbcExecute(LibraryDatabase,
                      EntryInsertStatement(CurrentDirPath, name, id, description, pictureExtension,
                                           exampleExtension, CurrentDirTag))) {
-      ui::ShowMessageBox("加入数据失败!!", ui::kMbOk);
-      return;
+      return fail();
     }
     ui::ShowMessageBox("加入数据成功!!", ui::kMbOk);
   } else {
-    if (!OdbcExecute(LibraryDatabase,
-                     EntryUpdateStatement(name, id, description, pictureExtension, exampleExtension,
-                                          EditOld))) {
-      ui::ShowMessageBox("修改数据失败!!", ui::kMbOk);
-      return;
+    // A row that is not there any more (changed meanwhile, or read back otherwise than it
+    // was stored) is no success: its files must not go.
+    if (OdbcExecuteCounted(LibraryDatabase,
+                           EntryUpdateStatement(name, id, description, pictureExtension,
+                                                exampleExtension, EditOld)) < 1) {
+      return fail();
     }
     ui::ShowMessageBox("修改数据成功!!", ui::kMbOk);
     // Only now that the row names the new files may the former ones go.
-    RemoveFile(program + EditOld[2]);
-    RemoveFile(program + EditOld[3]);
-    RemoveFile(program + EditOld[4]);
-    RemoveFile(copy);
+    RemoveStoredFile(EditOld.usagePath);
+    RemoveStoredFile(EditOld.picturePath);
+    RemoveStoredFile(EditOld.examplePath);
+    if (!copy.empty()) RemoveFile(copy);
     ExampleCopyMade = false;
+    ExampleCopyWritten = false;
   }
   ListEntriesOfSelectedDirectory();
   ui::DestroyProgramWindow(AddWindow::Self);

@@ -2,18 +2,18 @@
 // picture, scroll ranges) and the list's pop-up menu.
 #include "snippets/entry_list.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "resources/window_ids.h"
 #include "runtime/database.h"
 #include "runtime/files.h"
-#include "runtime/packed_file.h"
 #include "runtime/picture.h"
 #include "runtime/threads.h"
 #include "snippets/directory_tree.h"
 #include "snippets/globals.h"
-#include "ui/backend.h"
+#include "snippets/library.h"
 #include "ui/ui.h"
 
 namespace {
@@ -23,6 +23,10 @@ constexpr int kViewWidth = 479;
 constexpr int kViewHeight = 391;
 // Rows a listing hands to the GUI thread in one step.
 constexpr std::size_t kRowsPerStep = 256;
+
+// GUI thread only: the DirectoryTag whose entries the list shows, while it shows a directory.
+bool ListShowsDirectory = false;
+int ListedDirectoryTag = 0;
 
 // Runs step on the GUI thread only while generation is still the newest claim; false when a
 // newer one was claimed. Every write of a run goes through here, so once a newer run has
@@ -36,11 +40,6 @@ bool RunIfCurrent(unsigned generation, const std::function<void()>& step) {
   return current;
 }
 
-// The stored file that path names, decompressed; empty when it is missing or no stored file.
-Bytes ReadStoredFile(const Text& storedPath) {
-  return DecompressBytes(ReadFileBytes(GetRunDirectory() + storedPath));
-}
-
 bool FirstPicturePath(Text& path) {
   std::lock_guard<std::mutex> lock(EntryListLock);
   if (EntryList.empty()) return false;
@@ -49,8 +48,6 @@ bool FirstPicturePath(Text& path) {
 }
 
 }  // namespace
-
-Text PictureProbeFile() { return GetSpecialFolder(kSpecialFolderTemp) + "\\图片.ls"; }
 
 unsigned ClaimListing() { return ++ListingGeneration; }
 
@@ -69,14 +66,8 @@ bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
     // instead of one per row, and no database call ever waits inside a ui step.
     batch.clear();
     while (batch.size() < kRowsPerStep && !OdbcIsEof(LibraryDatabase, recordSet)) {
-      EntryRecord record;
-      record.name = OdbcReadField(LibraryDatabase, recordSet, "名称");
-      record.description = OdbcReadField(LibraryDatabase, recordSet, "说明");
-      record.picturePath = OdbcReadField(LibraryDatabase, recordSet, "图片");
-      record.usagePath = OdbcReadField(LibraryDatabase, recordSet, "使用方法");
-      record.examplePath = OdbcReadField(LibraryDatabase, recordSet, "例程");
+      batch.push_back(ReadEntryRecord(LibraryDatabase, recordSet));
       OdbcMoveNext(LibraryDatabase, recordSet);
-      batch.push_back(std::move(record));
     }
     if (batch.empty()) return true;
 
@@ -132,6 +123,8 @@ void ListEntriesOfSelectedDirectory(unsigned generation) {
 
   const Text part0 = "选中目录:" + path + "  标记:" + tag;
   bool current = BeginListing(generation) && RunIfCurrent(generation, [&] {
+    ListShowsDirectory = true;
+    ListedDirectoryTag = ToInt(tag);
     ui::StatusBarSetText(MainWindow::MainStatusBar, 0, part0);
     ui::StatusBarSetTip(MainWindow::MainStatusBar, 0, part0);
   });
@@ -145,6 +138,30 @@ void ListEntriesOfSelectedDirectory(unsigned generation) {
     ui::StatusBarSetTip(MainWindow::MainStatusBar, 1, part1);
   });
   if (current && counter > 0) ShowFirstEntryPicture(generation);
+}
+
+void ClearListingOfDirectories(const std::vector<int>& tags) {
+  if (!ListShowsDirectory) return;
+  if (std::find(tags.begin(), tags.end(), ListedDirectoryTag) == tags.end()) return;
+  ClaimListing();  // a listing still under way stops writing
+  ListShowsDirectory = false;
+  ui::ListClear(MainWindow::EntryListView);
+  {
+    std::lock_guard<std::mutex> lock(EntryListLock);
+    EntryList.clear();
+  }
+  for (int part : {0, 1}) {
+    ui::StatusBarSetText(MainWindow::MainStatusBar, part, "");
+    ui::StatusBarSetTip(MainWindow::MainStatusBar, part, "");
+  }
+  ui::SetText(MainWindow::UsageTextBox, "");
+  ui::SetPicture(MainWindow::PreviewPicture, Bytes());
+  ui::SetWidth(MainWindow::PreviewPicture, 0);
+  ui::SetHeight(MainWindow::PreviewPicture, 0);
+  for (ui::ControlRef bar : {MainWindow::PreviewHScrollBar, MainWindow::PreviewVScrollBar}) {
+    ui::SetScrollPosition(bar, 0);
+    ui::SetScrollMaximum(bar, 0);
+  }
 }
 
 void ListEntriesThread(int generation) {

@@ -1,6 +1,8 @@
 // The entry list of the selected directory and the preview of the selected entry.
 #pragma once
 
+#include <vector>
+
 #include "runtime/text.h"
 
 // Listings and searches that overlap never mix their rows: each request claims a generation
@@ -22,6 +24,9 @@ Text EntryListQuery(const Text& tag);
 // Lists the selected directory under a generation of its own (the editor's call after a save).
 void ListEntriesOfSelectedDirectory();
 void ListEntriesOfSelectedDirectory(unsigned generation);
+// After directories were deleted: when the list shows the entries of one of them (by its
+// DirectoryTag), the list, its status texts and the preview are emptied. GUI thread.
+void ClearListingOfDirectories(const std::vector<int>& tags);
 // Thread entry; its argument is the generation the tree's handler claimed.
 void ListEntriesThread(int generation);
 
@@ -30,8 +35,5 @@ void MainWindow_EntryListView_OnSelectionChanged();
 void MainWindow_PreviewHScrollBar_OnPositionChanged();
 void MainWindow_PreviewVScrollBar_OnPositionChanged();
 void MainWindow_EntryListView_OnRightClick();
-
-// The picture size probe file in the temporary folder.
-Text PictureProbeFile();
 
 void BindEntryListHandlers();

@@ -45,7 +45,7 @@ bool MainWindow_OnCanClose() {
 }
 
 void MainWindow_OnTrayEvent(int action) {
-  if (action != 2) return;
+  if (action != ui::kTrayDoubleClick) return;
   ui::SetVisible(MainWindow::Self, true);
   ui::SetWindowState(MainWindow::Self, ui::WindowState::Normal);
 }

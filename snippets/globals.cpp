@@ -1,6 +1,8 @@
 // The snippet program's globals and their set-up and release.
 #include "snippets/globals.h"
 
+#include "runtime/files.h"
+
 std::vector<EntryRecord> EntryList;
 std::mutex EntryListLock;
 std::atomic<unsigned> ListingGeneration{0};
@@ -10,7 +12,7 @@ ThreadHandle ExportThread;
 Text CurrentDirPath;
 int EditMode = 0;
 Text CurrentDirTag;
-std::array<Text, 5> EditOld;
+EntryRecord EditOld;
 std::atomic<int> SkipNextSelection{0};
 Text ExportPassword;
 DatabaseUnit LibraryDatabase;
@@ -26,12 +28,13 @@ void InitializeGlobals() {
   CurrentDirPath.clear();
   EditMode = 0;
   CurrentDirTag.clear();
-  for (Text& old : EditOld) old.clear();
+  EditOld = EntryRecord();
   SkipNextSelection = 0;
   ExportPassword.clear();
 }
 
-// Frees in the documented order: the entry records and their array, then the texts.
+// Frees in the documented order: the entry records and their array, then the texts; last the
+// instance's temporary copies.
 void ReleaseGlobals() {
   {
     std::lock_guard<std::mutex> lock(EntryListLock);
@@ -40,6 +43,7 @@ void ReleaseGlobals() {
   Text().swap(ImportPassword);
   Text().swap(CurrentDirPath);
   Text().swap(CurrentDirTag);
-  for (Text& old : EditOld) Text().swap(old);
+  EditOld = EntryRecord();
   Text().swap(ExportPassword);
+  RemoveInstanceTempFolder();
 }

@@ -2,7 +2,6 @@
 // ReleaseGlobals (the exit routine). Workers and handlers share it.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -10,15 +9,7 @@
 #include "runtime/database.h"
 #include "runtime/text.h"
 #include "runtime/threads.h"
-
-// One listed entry, in list order.
-struct EntryRecord {
-  Text name;
-  Text usagePath;
-  Text description;
-  Text picturePath;
-  Text examplePath;
-};
+#include "snippets/library.h"
 
 inline constexpr const char* kCurrentVersion = "0.51";
 inline constexpr const char* kTrayTip = "SnipdockV0.51";
@@ -35,7 +26,7 @@ extern ThreadHandle ExportThread;          // the package-writing thread
 extern Text CurrentDirPath;                // path of the directory new entries go to
 extern int EditMode;                       // 0 add, 1 modify
 extern Text CurrentDirTag;                 // DirectoryTag of that directory
-extern std::array<Text, 5> EditOld;        // name, description, usage, picture, example paths
+extern EntryRecord EditOld;                // the entry being modified, as it was opened
 extern std::atomic<int> SkipNextSelection; // skip one list selection event
 extern Text ExportPassword;
 extern DatabaseUnit LibraryDatabase;       // the open "\DATA.mdb"

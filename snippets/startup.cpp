@@ -13,6 +13,7 @@
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
 #include "snippets/globals.h"
+#include "snippets/library.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
@@ -87,15 +88,10 @@ void MainWindow_OnCreated() {
     ui::ShowMessageBox("打开数据库失败！！可能是数据库不存在！");
     return;
   }
-  if (!OdbcExecute(LibraryDatabase, "select * from `目录`;")) {
-    OdbcExecute(LibraryDatabase, kCreateDirectoryTable);
-  }
-  if (!OdbcExecute(LibraryDatabase, "select * from `内含信息`;")) {
-    OdbcExecute(LibraryDatabase, kCreateEntryTable);
-  }
+  EnsureLibraryTables(LibraryDatabase);
 
   ForgetLoadedTree();
-  StartThread(LoadDirectoryTreeThread);
+  StartDirectoryTreeLoad();
   // Still to come here, in this order: the update check and the start report to the online
   // counter.
 

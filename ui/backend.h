@@ -54,8 +54,5 @@ struct ProgramEnd {
 // nullptr uninstalls it and forgets every loaded window (their widgets are not touched).
 void InstallBackend(Backend* backend);
 Backend* CurrentBackend();
-bool OnGuiThread();
-// Runs task on the GUI thread and waits for it (directly when already there).
-void RunOnGui(const std::function<void()>& task);
 
 }  // namespace ui

@@ -236,6 +236,14 @@ bool TreeDeleteItem(ControlRef ref, int index) {
   });
 }
 
+void TreeSetItemText(ControlRef ref, int index, const Text& text) {
+  Write(ref, Change::TreeItemText, [&](ControlModel& c) {
+    if (!ValidTreeIndex(c.tree, index)) return -1;
+    c.tree.nodes[index].text = text;
+    return index;
+  });
+}
+
 void TreeClear(ControlRef ref) {
   Write(ref, Change::TreeCleared, [](ControlModel& c) {
     c.tree.nodes.clear();

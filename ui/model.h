@@ -90,6 +90,7 @@ enum class Change {
   TreeDeleting,   // index = the node about to go (with its subtree)
   TreeCleared,
   TreeCurrent,
+  TreeItemText,   // index = the node whose text changed
   ListCleared,
   ListAppended,   // index = the new row
   ListCell,       // index = row; the column is in ControlModel's row cells

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <type_traits>
 
 #include "runtime/text.h"
 
@@ -29,12 +31,29 @@ enum class EventKind {
   RightButtonUp,     // tree: right button released over it
   RightClick,        // list: right-click notification anywhere in it
   LabelEdited,       // tree: an in-place edit ended (also cancelled); arg = item index
-  TrayEvent,         // arg: 1 left up, 2 left double-click, 3 right up / context menu
+  TrayEvent,         // arg: a TrayAction
   Moved,             // the window moved or changed its state (also on minimizing)
   ScrollChanged,     // a scroll bar got a new position from the user
 };
 
 enum class WindowState { Normal, Minimized, Maximized };
+
+// --- calls carried to the GUI thread ---
+bool OnGuiThread();
+// Runs task on the GUI thread and waits for it (directly when already there). Several control
+// operations in one task see and leave the controls in one consistent state.
+void RunOnGui(const std::function<void()>& task);
+// The same for a task with a result, which it returns.
+template <typename Task>
+  requires(!std::is_void_v<std::invoke_result_t<Task&>>)
+auto RunOnGui(Task&& task) -> std::decay_t<std::invoke_result_t<Task&>> {
+  std::optional<std::decay_t<std::invoke_result_t<Task&>>> result;
+  RunOnGui(std::function<void()>([&] { result.emplace(task()); }));
+  return std::move(*result);
+}
+
+// Tray icon actions (the argument of TrayEvent).
+enum TrayAction : int { kTrayLeftUp = 1, kTrayDoubleClick = 2, kTrayRightUp = 3 };
 
 // Handlers. arg is the event's argument (0 when it has none). Only CanClose uses the result.
 using Handler = std::function<void(int arg)>;
@@ -120,6 +139,7 @@ int TreeParentItem(ControlRef tree, int index);  // -1 for a top-level item or n
 // item. Returns the new item's index.
 int TreeAddItem(ControlRef tree, int parent, const Text& text, int data);
 bool TreeDeleteItem(ControlRef tree, int index);  // with its whole subtree
+void TreeSetItemText(ControlRef tree, int index, const Text& text);
 void TreeClear(ControlRef tree);
 int TreeCurrentItem(ControlRef tree);  // -1 for none
 void SetTreeCurrentItem(ControlRef tree, int index);

@@ -6,9 +6,9 @@
 
 namespace {
 
-const Text kCreateDirectoryTable =
+const Text kDirectoryTableText =
     "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
-const Text kCreateEntryTable =
+const Text kEntryTableText =
     "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` VARCHAR(255) "
     ",`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` VARCHAR(255));";
 
@@ -31,8 +31,8 @@ class SqlTextsTest : public DatabaseFixture {
     OpenNew(db_);
   }
   void CreateTables() {
-    ASSERT_TRUE(OdbcExecute(db_, kCreateDirectoryTable));
-    ASSERT_TRUE(OdbcExecute(db_, kCreateEntryTable));
+    ASSERT_TRUE(OdbcExecute(db_, kDirectoryTableText));
+    ASSERT_TRUE(OdbcExecute(db_, kEntryTableText));
   }
   DatabaseUnit db_;
 };
@@ -44,7 +44,7 @@ TEST_F(SqlTextsTest, TableTestsFailUntilTheCreateTextsRan) {
   EXPECT_TRUE(OdbcExecute(db_, "select * from `目录`;"));
   EXPECT_TRUE(OdbcExecute(db_, "select * from `内含信息`;"));
   // Creating a table that exists is an error the start-up ignores.
-  EXPECT_FALSE(OdbcExecute(db_, kCreateDirectoryTable));
+  EXPECT_FALSE(OdbcExecute(db_, kDirectoryTableText));
 }
 
 TEST_F(SqlTextsTest, DirectoryRowsComeBackInInsertOrder) {

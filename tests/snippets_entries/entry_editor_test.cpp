@@ -8,6 +8,7 @@
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
+#include "snippets/library.h"
 #include "tests/snippets_entries/entries_fixture.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
@@ -276,18 +277,21 @@ TEST_F(EntryEditorTest, PictureThatIsNoPictureIsStoredAsChosen) {
   EXPECT_EQ(ui::GetScrollMaximum(MainWindow::PreviewHScrollBar), 0);
 }
 
-TEST_F(EntryEditorTest, MissingExampleIsStoredEmpty) {
+// A chosen example that vanished is no empty example: the save fails and writes nothing.
+TEST_F(EntryEditorTest, MissingExampleFailsTheSave) {
   OpenForAdding();
   hl::TypeText(aw::NameBox, "n");
   hl::TypeText(aw::UsageBox, "u");
   const Text gone = WriteTempFile("gone.py", example);
   ChooseExample(gone);
   RemoveFile(gone);
+  hl::ClearRecords();
   Save();
-  const auto rows = ReadRows();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].example, kExamplesPrefix + IdOfRow(rows[0]) + ".py");
-  EXPECT_EQ(ReadFileBytes(InProgram(rows[0].example)), CompressBytes({}));
+  EXPECT_TRUE(ReadRows().empty());
+  ASSERT_FALSE(hl::MessagesShown().empty());
+  EXPECT_EQ(hl::MessagesShown().back().text, "加入数据失败!!");
+  for (const char* folder : {"方法", "图片", "例程"}) EXPECT_EQ(CountDataFiles(folder), 0) << folder;
+  EXPECT_TRUE(ui::IsCreated(AddWindow::Self));
 }
 
 TEST_F(EntryEditorTest, ModifyWithoutChangeRewritesUnderANewId) {
@@ -300,12 +304,14 @@ TEST_F(EntryEditorTest, ModifyWithoutChangeRewritesUnderANewId) {
   EXPECT_EQ(ui::GetText(aw::UsageBox), "int lo = 0;\r\nint hi = n;");
   EXPECT_EQ(ui::GetPicture(aw::PictureBox), picture);
   EXPECT_EQ(ui::GetDialogTag(aw::PictureDialog), "png");
-  const Text copy = GetSpecialFolder(kSpecialFolderTemp) + "lswj";
+  const Text copy = ExampleCopyPath();
+  EXPECT_EQ(copy, InstanceTempFolder() + "lswj");
+  EXPECT_EQ(copy.compare(0, tempFolder.size(), tempFolder), 0);
   EXPECT_EQ(ui::GetText(aw::ExamplePathBox), copy);
   EXPECT_EQ(ui::GetDialogFileName(aw::ExampleDialog), copy);
   EXPECT_EQ(ReadFileBytes(copy), example);
-  EXPECT_EQ(EditOld[0], before.name);
-  EXPECT_EQ(EditOld[4], before.example);
+  EXPECT_EQ(EditOld.name, before.name);
+  EXPECT_EQ(EditOld.examplePath, before.example);
 
   Save();
 
@@ -333,7 +339,9 @@ TEST_F(EntryEditorTest, ModifyClearingTheExampleRemovesIt) {
   AddFullEntry();
   const StoredRow before = ReadRows().at(0);
   OpenForModifying(0);
-  const Text copy = GetSpecialFolder(kSpecialFolderTemp) + "lswj";
+  const Text copy = ExampleCopyPath();
+  EXPECT_EQ(copy, InstanceTempFolder() + "lswj");
+  EXPECT_EQ(copy.compare(0, tempFolder.size(), tempFolder), 0);
   hl::Click(aw::ClearExampleButton);
   EXPECT_EQ(ui::GetDialogFileName(aw::ExampleDialog), "");
   EXPECT_EQ(ui::GetText(aw::ExamplePathBox), copy);  // the box keeps showing it

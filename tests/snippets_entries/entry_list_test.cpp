@@ -6,6 +6,7 @@
 #include "runtime/files.h"
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
+#include "snippets/library.h"
 #include "tests/snippets_entries/entries_fixture.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
@@ -237,9 +238,10 @@ TEST_P(PreviewScrollTest, PictureSizeSetsTheScrollRanges) {
 
   EXPECT_EQ(ui::GetText(UsageTextBox), "看图");
   EXPECT_EQ(ui::GetPicture(PreviewPicture), picture);
-  // The probe file sits in the temporary folder.
-  EXPECT_EQ(PictureProbeFile(), GetSpecialFolder(kSpecialFolderTemp) + "\\图片.ls");
-  EXPECT_EQ(ReadFileBytes(tempFolder + "/图片.ls"), picture);
+  // The probe file sits in the instance's own folder inside the temporary folder.
+  EXPECT_EQ(PictureProbeFile(), InstanceTempFolder() + "\\图片.ls");
+  EXPECT_EQ(PictureProbeFile().compare(0, tempFolder.size(), tempFolder), 0);
+  EXPECT_EQ(ReadFileBytes(PictureProbeFile()), picture);
   EXPECT_EQ(ui::GetWidth(PreviewPicture), c.width);
   EXPECT_EQ(ui::GetHeight(PreviewPicture), c.height);
   EXPECT_EQ(ui::GetLeft(PreviewPicture), 0);

@@ -28,8 +28,8 @@ struct SaveCase {
 
 TEST(StatementTextsTest, InsertAndUpdate) {
   const Text id = "AbCdEfGhIjKlMnO";
-  const std::array<Text, 5> old = {"旧名", "旧说明", "\\DATA\\方法\\ZyXwVuTsRqPoNmL.txt",
-                                   "\\DATA\\图片\\ZyXwVuTsRqPoNmL.png", "\\DATA\\例程\\ZyXwVuTsRqPoNmL.cpp"};
+  const EntryRecord old{"旧名", "\\DATA\\方法\\ZyXwVuTsRqPoNmL.txt", "旧说明",
+                        "\\DATA\\图片\\ZyXwVuTsRqPoNmL.png", "\\DATA\\例程\\ZyXwVuTsRqPoNmL.cpp"};
   const SaveCase cases[] = {
       {"Plain", "快排", "排序", "png", "cpp",
        "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ('/代码/算法',"
@@ -65,7 +65,7 @@ TEST(StatementTextsTest, InsertAndUpdate) {
   }
 
   // The old values that find the row are quoted too.
-  const std::array<Text, 5> quotedOld = {"it's", "'", "\\DATA\\方法\\x.txt", "", ""};
+  const EntryRecord quotedOld{"it's", "\\DATA\\方法\\x.txt", "'", "", ""};
   const Text update = EntryUpdateStatement("n", id, "", "", "", quotedOld);
   EXPECT_NE(update.find("WHERE `名称` = 'it''s'  AND `说明` = ''''  AND `使用方法`='\\DATA\\方法\\x.txt';"),
             Text::npos)

@@ -18,7 +18,7 @@ class DirectoryTreeTest : public ProgramFixture {
  protected:
   // A started program over a library with both tables and the given statements run.
   void StartWith(const std::vector<Text>& statements) {
-    std::vector<Text> all{kCreateDirectoryTable, kCreateEntryTable};
+    std::vector<Text> all{kDirectoryTableText, kEntryTableText};
     all.insert(all.end(), statements.begin(), statements.end());
     PrepareLibrary(InProgram("\\DATA.mdb"), all);
     ASSERT_TRUE(StartProgram());
@@ -110,7 +110,7 @@ const LoadCase kLoadCases[] = {
 };
 
 TEST_F(DirectoryTreeTest, SaveBeforeTheFirstLoadLeavesTheTable) {
-  PrepareLibrary(InProgram("\\DATA.mdb"), {kCreateDirectoryTable, kCreateEntryTable,
+  PrepareLibrary(InProgram("\\DATA.mdb"), {kDirectoryTableText, kEntryTableText,
                                             DirectoryInsert("A", "-1", "50")});
   ASSERT_TRUE(StartSnippetProgram());
   // The load thread runs, but its rows reach the tree only when the GUI thread takes them.
@@ -135,11 +135,15 @@ TEST_F(DirectoryTreeTest, LoadFollowsTheIndexRules) {
   }
 }
 
-TEST_F(DirectoryTreeTest, LoadWithoutTableGivesEmptyTree) {
+// A table that cannot be read is no empty table: the tree stays, and the user hears of it.
+TEST_F(DirectoryTreeTest, FailedLoadKeepsTheTree) {
   StartWith({DirectoryInsert("A", "-1", "50")});
   ASSERT_TRUE(OdbcExecute(LibraryDatabase, "DROP TABLE `目录`;"));
+  headless::ClearRecords();
   LoadDirectoryTree();
-  EXPECT_EQ(ui::TreeItemCount(Tree), 0);
+  EXPECT_EQ(TreeItems(), (std::vector<Item>{{"A", -1, 50}}));
+  ASSERT_EQ(headless::MessagesShown().size(), 1u);
+  EXPECT_NE(headless::MessagesShown()[0].text.find("读取目录失败"), Text::npos);
 }
 
 TEST_F(DirectoryTreeTest, PathOfCurrentItem) {

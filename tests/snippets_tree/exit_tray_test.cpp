@@ -16,7 +16,7 @@ class ExitTrayTest : public ProgramFixture {
  protected:
   void SetUp() override {
     ProgramFixture::SetUp();
-    PrepareLibrary(InProgram("\\DATA.mdb"), {kCreateDirectoryTable, kCreateEntryTable});
+    PrepareLibrary(InProgram("\\DATA.mdb"), {kDirectoryTableText, kEntryTableText});
     ASSERT_TRUE(StartProgram());
     headless::ClearRecords();
   }

@@ -81,7 +81,7 @@ TEST_F(StartupTest, MissingLibraryIsCreatedWithBothTables) {
   const Rows tables = QueryRows(LibraryDatabase,
                                 "SELECT name, sql FROM sqlite_master WHERE type='table' ORDER BY name",
                                 {"name", "sql"});
-  Text directorySql(kCreateDirectoryTable), entrySql(kCreateEntryTable);
+  Text directorySql(kDirectoryTableText), entrySql(kEntryTableText);
   directorySql.pop_back();
   entrySql.pop_back();
   EXPECT_EQ(tables, (Rows{{"内含信息", entrySql}, {"目录", directorySql}}));
@@ -90,7 +90,7 @@ TEST_F(StartupTest, MissingLibraryIsCreatedWithBothTables) {
 
 TEST_F(StartupTest, StartedProgramShowsTrayIconAndLoadsTree) {
   PrepareLibrary(InProgram("\\DATA.mdb"),
-                 {kCreateDirectoryTable, kCreateEntryTable, DirectoryInsert("A", "-1", "150")});
+                 {kDirectoryTableText, kEntryTableText, DirectoryInsert("A", "-1", "150")});
   ASSERT_TRUE(StartSnippetProgram());
   // The tree load runs on a worker, which now waits for the GUI thread to take its rows.
   EXPECT_EQ(ActiveThreadCount(), 1);
@@ -120,7 +120,7 @@ TEST_F(StartupTest, ExistingTablesAreKept) {
   const Text ownEntry =
       "CREATE TABLE `内含信息` (`路径` TEXT,`名称` TEXT,`使用方法` TEXT,`说明` TEXT,`图片` TEXT,"
       "`例程` TEXT,`标记` TEXT)";
-  Text directorySql(kCreateDirectoryTable), entrySql(kCreateEntryTable);
+  Text directorySql(kDirectoryTableText), entrySql(kEntryTableText);
   directorySql.pop_back();
   entrySql.pop_back();
   const TablesCase cases[] = {{"both", true, true}, {"only 目录", true, false},

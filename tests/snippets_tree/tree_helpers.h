@@ -17,9 +17,9 @@
 
 namespace tree_test {
 
-inline constexpr const char* kCreateDirectoryTable =
+inline constexpr const char* kDirectoryTableText =
     "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
-inline constexpr const char* kCreateEntryTable =
+inline constexpr const char* kEntryTableText =
     "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` VARCHAR(255) "
     ",`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` VARCHAR(255));";
 

@@ -627,7 +627,8 @@ MirrorScope::~MirrorScope() { --mirrorDepth; }
 bool Mirroring() { return mirrorDepth > 0; }
 
 wxString ToWx(const Text& text) { return wxString::FromUTF8(ConvertGbkToUtf8(text)); }
-Text FromWx(const wxString& text) { return ConvertUtf8ToGbk(text.utf8_string()); }
+// What the user typed: a character GBK cannot hold is marked, so the program can refuse it.
+Text FromWx(const wxString& text) { return ConvertTypedUtf8ToGbk(text.utf8_string()); }
 
 wxImage DecodePicture(const Bytes& bytes) {
   if (bytes.empty()) return wxImage();
@@ -774,10 +775,16 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
     case Change::TreeAdded:
     case Change::TreeDeleting:
     case Change::TreeCleared:
-    case Change::TreeCurrent: {
+    case Change::TreeCurrent:
+    case Change::TreeItemText: {
       if (kind != ControlKind::TreeView) break;
       auto* tree = static_cast<ModelTree*>(widget);
-      if (what == Change::TreeAdded) {
+      if (what == Change::TreeItemText) {
+        if (index >= 0 && index < static_cast<int>(widgets->treeItems.size()) &&
+            index < static_cast<int>(control.tree.nodes.size())) {
+          tree->SetItemText(widgets->treeItems[index], ToWx(control.tree.nodes[index].text));
+        }
+      } else if (what == Change::TreeAdded) {
         if (index >= 0 && index < static_cast<int>(control.tree.nodes.size())) {
           AddTreeItem(*tree, *widgets, control.tree, index);
         }

@@ -1,0 +1,76 @@
+// The library's tables, entry records, data folder and temporary names.
+#include "snippets/library.h"
+
+#include "runtime/files.h"
+#include "runtime/packed_file.h"
+
+const char* const kCreateDirectoryTable =
+    "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
+const char* const kCreateEntryTable =
+    "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` VARCHAR(255) "
+    ",`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` VARCHAR(255));";
+
+void EnsureLibraryTables(DatabaseUnit& db) {
+  if (!OdbcExecute(db, kDirectoryTableTest)) OdbcExecute(db, kCreateDirectoryTable);
+  if (!OdbcExecute(db, kEntryTableTest)) OdbcExecute(db, kCreateEntryTable);
+}
+
+EntryRecord ReadEntryRecord(DatabaseUnit& db, int recordSet) {
+  EntryRecord record;
+  record.name = OdbcReadField(db, recordSet, "名称");
+  record.description = OdbcReadField(db, recordSet, "说明");
+  record.picturePath = OdbcReadField(db, recordSet, "图片");
+  record.usagePath = OdbcReadField(db, recordSet, "使用方法");
+  record.examplePath = OdbcReadField(db, recordSet, "例程");
+  return record;
+}
+
+Text ProgramFilePath(const Text& storedPath) { return GetRunDirectory() + storedPath; }
+
+bool IsDataFolderPath(const Text& storedPath) {
+  const Text prefix = "\\DATA\\";
+  if (storedPath.compare(0, prefix.size(), prefix) != 0) return false;
+  if (FindText(storedPath, ":") > 0) return false;
+  // Components between "\" or "/", GBK-aware so a second byte is no separator.
+  const Text rest = SubstituteText(TextRight(storedPath, static_cast<int>(storedPath.size() - prefix.size())), "/", "\\");
+  if (rest.empty()) return false;
+  for (const Text& part : SplitText(rest + "\\", "\\")) {
+    if (part == "..") return false;
+  }
+  return true;
+}
+
+bool ReadStoredFile(const Text& storedPath, Bytes& content) {
+  content.clear();
+  Bytes stored;
+  if (storedPath.empty() || !ReadFileBytes(ProgramFilePath(storedPath), stored)) return false;
+  return DecompressBytes(stored, content);
+}
+
+Bytes ReadStoredFile(const Text& storedPath) {
+  Bytes content;
+  ReadStoredFile(storedPath, content);
+  return content;
+}
+
+bool WriteStoredFile(const Text& storedPath, const Bytes& content) {
+  if (!IsDataFolderPath(storedPath) || content.size() > kMaxStoredFileLength) return false;
+  const Bytes stored = CompressBytes(content);
+  if (stored.empty()) return false;
+  return WriteFileBytes(ProgramFilePath(storedPath), stored);
+}
+
+bool RemoveStoredFile(const Text& storedPath) {
+  if (!IsDataFolderPath(storedPath)) return false;
+  return RemoveFile(ProgramFilePath(storedPath));
+}
+
+Text ExampleCopyPath() {
+  const Text folder = InstanceTempFolder();
+  return folder.empty() ? Text() : folder + "lswj";
+}
+
+Text PictureProbeFile() {
+  const Text folder = InstanceTempFolder();
+  return folder.empty() ? Text() : folder + "\\图片.ls";
+}
