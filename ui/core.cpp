@@ -197,6 +197,15 @@ void BindCanClose(WindowRef window, CloseHandler handler) {
   core::OnGui([&] { closeHandlers[window.name] = std::move(handler); });
 }
 
+void RaiseComponentProgress(ControlRef component, int percent) {
+  const std::string window = component.window.name ? component.window.name : "";
+  const std::string control = component.name ? component.name : "";
+  core::OnGui([&] {
+    if (core::FindWindow(component.window) == nullptr) return;
+    core::Dispatch(window, control, EventKind::Progress, percent);
+  });
+}
+
 void ClearBindings() {
   core::OnGui([] {
     handlers.clear();

@@ -34,6 +34,7 @@ enum class EventKind {
   TrayEvent,         // arg: a TrayAction
   Moved,             // the window moved or changed its state (also on minimizing)
   ScrollChanged,     // a scroll bar got a new position from the user
+  Progress,          // component control: a step of its work done; arg = percent
 };
 
 enum class WindowState { Normal, Minimized, Maximized };
@@ -62,6 +63,10 @@ void Bind(WindowRef window, const char* control, EventKind kind, Handler handler
 void BindWindow(WindowRef window, EventKind kind, Handler handler);
 void BindCanClose(WindowRef window, CloseHandler handler);
 void ClearBindings();
+
+// A component control (zip, download) reports progress: raises its Progress event on the GUI
+// thread and returns once the handler has returned. Nothing happens when its window is gone.
+void RaiseComponentProgress(ControlRef component, int percent);
 
 // --- windows ---
 // Creates the window from its definition and raises Created during the load. A window that is

@@ -45,6 +45,29 @@ TEST_F(WorkersTest, WorkersMessageBoxGetsTheScriptedAnswer) {
   }
 }
 
+TEST_F(WorkersTest, ComponentProgressRunsItsHandlerOnTheGuiThreadBeforeTheWorkerGoesOn) {
+  ASSERT_TRUE(ui::LoadWindow(kMain));
+  Log seen;
+  ui::Bind(kMain, "Zipper", ui::EventKind::Progress, [&seen](int percent) {
+    seen.push_back((ui::OnGuiThread() ? "gui " : "worker ") + std::to_string(percent));
+  });
+  std::atomic<bool> handledFirst{false};
+  ASSERT_TRUE(StartThread([&](int) {
+    ui::RaiseComponentProgress({kMain, "Zipper"}, 50);
+    handledFirst = seen.size() == 1;
+    ui::RaiseComponentProgress({kMain, "Zipper"}, 100);
+  }));
+  ASSERT_TRUE(headless::WaitIdle());
+  EXPECT_TRUE(handledFirst.load());
+  EXPECT_EQ(seen, (Log{"gui 50", "gui 100"}));
+
+  // Once the window is gone its handler is not run.
+  ui::DestroyProgramWindow(kMain);
+  ASSERT_TRUE(headless::WaitIdle());
+  ui::RaiseComponentProgress({kMain, "Zipper"}, 100);
+  EXPECT_EQ(seen.size(), 2u);
+}
+
 TEST_F(WorkersTest, WorkersSetTextShowsInTheModel) {
   ASSERT_TRUE(ui::LoadWindow(kMain));
   std::atomic<bool> readBack{false};
