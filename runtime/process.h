@@ -25,6 +25,10 @@ std::vector<Text> SplitCommandLine(const Text& line);
 // showMode is the window state the program is asked to open in; only the normal one exists here.
 bool RunProgram(const Text& commandLine, bool wait = false, int showMode = 1);
 
+// Lets a downloaded program file be started (here: the executable permission bits); true when
+// it can be. Where every program file can be started this changes nothing.
+bool MarkRunnable(const Text& path);
+
 // Ends one running program: the one owning a top-level window whose title is exactly name, or
 // else the first process whose executable file name equals name without regard to ASCII case
 // (double-byte aware). It is ended at once, as by a kill. True when one was ended.

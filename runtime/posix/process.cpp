@@ -317,6 +317,17 @@ bool RunProgram(const Text& commandLine, bool wait, int showMode) {
   return started;
 }
 
+bool MarkRunnable(const Text& path) {
+  const std::string native = NativePath(path);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Executable for whoever may read it, as a freshly installed program is.
+  mode_t mode = st.st_mode | S_IXUSR;
+  if (st.st_mode & S_IRGRP) mode |= S_IXGRP;
+  if (st.st_mode & S_IROTH) mode |= S_IXOTH;
+  return chmod(native.c_str(), mode) == 0;
+}
+
 bool KillProcess(const Text& name) {
   pid_t pid = WindowTitleOwner(name);
   if (pid <= 0) pid = ProcessByExecutableName(name);
