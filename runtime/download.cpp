@@ -97,6 +97,7 @@ struct Receiver {
   Bytes body;
   std::int64_t announced = -1;  // the size the reply announced, -1 while unknown
   bool sizeKnown = false;
+  bool sizeBinds = true;        // false for an FTP text transfer: line ends change its length
   bool sizePending = false;     // to be raised outside curl's callback
   bool overLimit = false;
 };
@@ -119,7 +120,7 @@ std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* u
   ReadAnnouncedSize(r);
   const std::int64_t total = static_cast<std::int64_t>(r.body.size() + length);
   // More than announced, or more than any update, is no file we want.
-  if (total > kDownloadLimit || (r.sizeKnown && total > r.announced)) {
+  if (total > kDownloadLimit || (r.sizeKnown && r.sizeBinds && total > r.announced)) {
     r.overLimit = true;
     return 0;
   }
@@ -173,7 +174,9 @@ void SetOptions(CURL* easy, const TaskParam& p, const Text& scheme, Receiver& r,
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_USERNAME, p.FtpUser.empty() ? kFtpAnonymousUser : p.FtpUser.c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, p.FtpPassword.empty() ? kFtpAnonymousPassword : p.FtpPassword.c_str());
-    curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, FtpBinary(p) ? 0L : 1L);
+    const bool binary = FtpBinary(p);
+    curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, binary ? 0L : 1L);
+    r.sizeBinds = binary;
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, Seconds(p.ReplyTimeout, 20000));
   } else {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kAgent);
@@ -221,7 +224,7 @@ bool Transfer(DownloadTask& t, const Text& scheme) {
     if (result == CURLE_OK && !r.overLimit && !t.stop.load()) {
       ReadAnnouncedSize(r);  // an empty file calls no body callback
       RaisePendingSize(t, r);
-      ok = (!r.sizeKnown || static_cast<std::int64_t>(r.body.size()) == r.announced) &&
+      ok = (!r.sizeKnown || !r.sizeBinds || static_cast<std::int64_t>(r.body.size()) == r.announced) &&
            WriteFileBytes(t.param.LocalFile, r.body);
     }
   }
