@@ -1,0 +1,127 @@
+// The real update.exe: it ends at once without its one argument, and with a page announcing a
+// zip update it downloads the archive into its folder, unpacks it there and asks to close.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/clock.h"
+#include "runtime/files.h"
+#include "runtime/zip.h"
+#include "tests/web/test_server.h"
+
+extern char** environ;
+
+namespace {
+
+#ifndef UPDATE_PROGRAM
+#define UPDATE_PROGRAM ""
+#endif
+#ifndef SEND_CLOSE_PROGRAM
+#define SEND_CLOSE_PROGRAM ""
+#endif
+
+namespace fs = std::filesystem;
+
+const std::string kUpdaterTitle = reinterpret_cast<const char*>(u8"Lorvane软件更新程序");
+const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
+
+// Polls every 50 ms for up to 20 s.
+template <typename Condition>
+bool Within20Seconds(Condition condition) {
+  const std::uint64_t end = MonotonicMilliseconds() + 20000;
+  while (MonotonicMilliseconds() < end) {
+    if (condition()) return true;
+    const timespec step{0, 50 * 1000000L};
+    nanosleep(&step, nullptr);
+  }
+  return condition();
+}
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool AskToClose(const std::string& title) {
+  return std::system(("'" + std::string(SEND_CLOSE_PROGRAM) + "' '" + title + "'").c_str()) == 0;
+}
+
+class UpdateProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    if (!fs::exists(UPDATE_PROGRAM)) GTEST_SKIP() << "update.exe is not built";
+    if (std::string(SEND_CLOSE_PROGRAM).empty() || !fs::exists(SEND_CLOSE_PROGRAM)) GTEST_SKIP() << "no send_close";
+    std::string pattern = (fs::temp_directory_path() / "update-program-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    base_ = pattern;
+    program_ = base_ / "program";
+    fs::create_directories(program_);
+    fs::copy_file(UPDATE_PROGRAM, program_ / "update.exe");
+  }
+  void TearDown() override {
+    if (child_ > 0) {
+      kill(child_, SIGKILL);
+      waitpid(child_, nullptr, 0);
+    }
+    std::error_code ec;
+    if (!base_.empty()) fs::remove_all(base_, ec);
+  }
+
+  void Start(std::vector<std::string> args) {
+    std::string path = (program_ / "update.exe").string();
+    std::vector<char*> argv{path.data()};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ASSERT_EQ(posix_spawn(&child_, path.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  }
+  std::optional<int> ExitCode() {
+    int status = 0;
+    if (!Within20Seconds([&] { return waitpid(child_, &status, WNOHANG) == child_; })) return std::nullopt;
+    child_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path base_;
+  fs::path program_;
+  pid_t child_ = -1;
+  web_test::TestServer server;
+};
+
+}  // namespace
+
+TEST_F(UpdateProgramTest, OtherThanOneArgumentEndsAtOnceWithZero) {
+  Start({});
+  EXPECT_EQ(ExitCode(), std::optional<int>(0));
+  Start({"one", "two"});
+  EXPECT_EQ(ExitCode(), std::optional<int>(0));
+}
+
+TEST_F(UpdateProgramTest, ZipUpdateIsDownloadedAndUnpackedIntoItsFolder) {
+  std::ofstream(program_ / "snipdock") << "old program";
+  fs::create_directories(base_ / "new");
+  std::ofstream(base_ / "new" / "snipdock") << "new program";
+  ASSERT_TRUE(ZipCompress(PathFromNative((base_ / "new").string()), PathFromNative((base_ / "new.zip").string())));
+  server.On("/update.zip", web_test::Reply{200, {}, Read(base_ / "new.zip")});
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.port());
+  server.On("/page", web_test::Reply{200, {}, "0.6|" + url + "/update.zip|notes|\xD5\xE6|x"});  // 真 in GBK
+
+  Start({url + "/page"});
+  ASSERT_TRUE(Within20Seconds([&] { return Read(program_ / "snipdock") == "new program"; }));
+  ASSERT_TRUE(Within20Seconds([&] { return !fs::exists(program_ / "zip file updated.zip"); }));
+  // The completion question: closing it answers No, and the window stays until it is closed.
+  ASSERT_TRUE(Within20Seconds([] { return AskToClose(kBoxTitle); })) << "no completion question";
+  ASSERT_TRUE(Within20Seconds([] { return AskToClose(kUpdaterTitle); })) << "no updater window";
+  EXPECT_EQ(ExitCode(), std::optional<int>(0));
+}
