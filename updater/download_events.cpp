@@ -2,6 +2,7 @@
 // unpacking or running of the update, and the progress tick on the GUI thread.
 #include "updater/download_events.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "resources/window_ids.h"
@@ -20,6 +21,10 @@ namespace w = UpdaterWindow;
 // Where an archive is unpacked first, to learn that every member comes out whole before any
 // file of the program folder is replaced.
 constexpr const char* kTrialFolderName = "更新临时目录";
+
+// True while the archive is unpacked over the program folder: ending the program then would
+// leave it half replaced without a word, so the window does not close meanwhile.
+std::atomic<bool> replacingFiles{false};
 
 Text Quoted(const Text& name) { return "<" + name + ">"; }
 
@@ -41,10 +46,12 @@ int ExtractUpdateArchive(const Text& archive, const Text& folder) {
   if (tried != kZipExtractDone) return tried;
 
   const ui::ControlRef zipObject = w::ZipObject;
+  replacingFiles.store(true);
   const int result = ZipExtract(archive, folder, [zipObject](int percent) {
     if (percent < 100) ui::RaiseComponentProgress(zipObject, percent);
     return true;
   });
+  replacingFiles.store(false);
   if (result == kZipExtractDone) ui::RaiseComponentProgress(zipObject, 100);
   return result;
 }
@@ -131,6 +138,7 @@ void UpdaterWindow_ProgressTimer_OnTick() {
 }
 
 void BindDownloadEventHandlers() {
+  ui::BindCanClose(w::Self, [] { return !replacingFiles.load(); });
   ui::Bind(w::Self, w::ZipObject.name, ui::EventKind::Progress,
            [](int percent) { UpdaterWindow_ZipObject_OnProgress(percent); });
   ui::Bind(w::Self, w::ProgressTimer.name, ui::EventKind::Timer, [](int) { UpdaterWindow_ProgressTimer_OnTick(); });

@@ -152,6 +152,30 @@ TEST_F(UpdateRoadTest, UnpackingThatFailsMidwayIsNeverCalledComplete) {
   EXPECT_TRUE(fs::exists(programNative / kZipName));
 }
 
+TEST_F(UpdateRoadTest, WindowDoesNotCloseWhileFilesAreReplaced) {
+  const std::string notes = (programNative / "docs" / "notes.txt").string();
+  bool stayed = false;
+  FileSystemOps ops;
+  ops.write = [notes, &stayed](const std::string& native, const Bytes& bytes) {
+    if (native == notes) {
+      ui::RunOnGui([&stayed] {
+        headless::AskToClose(w::Self);
+        stayed = ui::IsCreated(w::Self);
+      });
+    }
+    return NativeFileSystem().write(native, bytes);
+  };
+  InstallFileSystem(ops);
+  headless::AnswerMessageBox(ui::kIdNo);
+  RunZipUpdate(NewVersionArchive());
+  EXPECT_TRUE(stayed);
+  EXPECT_EQ(Messages(), std::vector<Text>{kDoneQuestion});
+  EXPECT_EQ(ReadNative(programNative / "docs" / "notes.txt"), "new notes");
+  // Afterwards the window closes as always.
+  headless::AskToClose(w::Self);
+  EXPECT_FALSE(ui::IsCreated(w::Self));
+}
+
 TEST_F(UpdateRoadTest, ProgramUpdateIsRunAndWaitedForThenDeleted) {
   // The program takes a moment and then leaves a mark: the mark is there when the updater goes on.
   const std::string mark = (programNative / "ran.txt").string();
