@@ -18,6 +18,7 @@
 #include "runtime/codepage.h"
 #endif
 
+#include "bench/bench_program.h"
 #include "resources/resources.h"
 #include "resources/window_ids.h"
 #include "runtime/database.h"
@@ -51,12 +52,7 @@ int listDirectory = -1;
 int pictureDirectory = -1;
 
 #ifdef ENTRIES_BENCH_WX
-// Handles window events until no worker runs (a minute at most).
-void Settle() {
-  const std::uint64_t end = MonotonicMilliseconds() + 60000;
-  while (ActiveThreadCount() > 0 && MonotonicMilliseconds() < end) ui::DelayPumping(1);
-  ui::ProcessEvents();
-}
+void Settle() { bench_program::PumpUntilNoWorker(); }
 
 // What a click on the tree item or the list row does: the control's state, then its event.
 void UserSelectsDirectory(int index) {
@@ -181,19 +177,7 @@ void BM_ListDirectoryEngineOnly(benchmark::State& state) {
   }
   const std::string sql = ConvertGbkToUtf8(EntryListQuery(ToText(kListTag)));
   int rows = 0;
-  for (auto _ : state) {
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-    rows = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-        benchmark::DoNotOptimize(sqlite3_column_bytes(stmt, c));
-      }
-      ++rows;
-    }
-    sqlite3_finalize(stmt);
-  }
+  for (auto _ : state) rows = bench_program::StepAllRowsAsText(db, sql);
   sqlite3_close(db);
   state.counters["rows"] = rows;
   state.SetItemsProcessed(state.iterations() * kListedEntries);
@@ -229,19 +213,11 @@ BENCHMARK(BM_PreviewLargeJpeg)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* tmp = getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/snipdock-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return 1;
-  const std::filesystem::path base = pattern;
-  std::filesystem::create_directory(base / "program");
-  std::filesystem::create_directory(base / "tmp");
-  setenv("TMPDIR", (base / "tmp").c_str(), 1);
-  SetRunDirectory(PathFromNative((base / "program").string()));
+  const bench_program::ProgramFolder folder;
+  if (!folder.made()) return 1;
 #ifdef ENTRIES_BENCH_WX
   if (getenv("DISPLAY") == nullptr || !InstallWxBackend(argc, argv)) {
     std::printf("entries_wx_bench: no X display, nothing measured (run it under xvfb-run)\n");
-    std::error_code ec;
-    std::filesystem::remove_all(base, ec);
     return 0;
   }
 #else
@@ -271,7 +247,5 @@ int main(int argc, char** argv) {
   ui::headless::Uninstall();
 #endif
   benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(base, ec);
   return code;
 }

@@ -9,17 +9,15 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
+#include "bench/bench_program.h"
 #include "bench/startup/ratio_report.h"
 #include "resources/resources.h"
 #include "resources/window_ids.h"
-#include "runtime/clock.h"
 #include "runtime/codepage.h"
 #include "runtime/database.h"
 #include "runtime/files.h"
-#include "runtime/threads.h"
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/entry_search.h"
@@ -39,12 +37,7 @@ constexpr int kMatchEvery = 200;  // one name and one description match in every
 const Text kKeyword = "匹配词";
 
 #ifdef SEARCH_BENCH_WX
-// Handles window events until no worker runs (a minute at most).
-void Settle() {
-  const std::uint64_t end = MonotonicMilliseconds() + 60000;
-  while (ActiveThreadCount() > 0 && MonotonicMilliseconds() < end) ui::DelayPumping(1);
-  ui::ProcessEvents();
-}
+void Settle() { bench_program::PumpUntilNoWorker(); }
 void UserClicksSearch() { MainWindow_SearchButton_OnClick(); }
 #else
 void Settle() { ui::headless::WaitIdle(); }
@@ -110,18 +103,7 @@ void BM_SearchStatementsEngineOnly(benchmark::State& state) {
   int rows = 0;
   for (auto _ : state) {
     rows = 0;
-    for (const std::string& sql : statements) {
-      sqlite3_stmt* stmt = nullptr;
-      sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-      while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-          benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-          benchmark::DoNotOptimize(sqlite3_column_bytes(stmt, c));
-        }
-        ++rows;
-      }
-      sqlite3_finalize(stmt);
-    }
+    for (const std::string& sql : statements) rows += bench_program::StepAllRowsAsText(db, sql);
   }
   sqlite3_close(db);
   state.counters["rows"] = rows;
@@ -132,19 +114,11 @@ BENCHMARK(BM_SearchStatementsEngineOnly)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* tmp = getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/snipdock-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return 1;
-  const std::filesystem::path base = pattern;
-  std::filesystem::create_directory(base / "program");
-  std::filesystem::create_directory(base / "tmp");
-  setenv("TMPDIR", (base / "tmp").c_str(), 1);
-  SetRunDirectory(PathFromNative((base / "program").string()));
+  const bench_program::ProgramFolder folder;
+  if (!folder.made()) return 1;
 #ifdef SEARCH_BENCH_WX
   if (getenv("DISPLAY") == nullptr || !InstallWxBackend(argc, argv)) {
     std::printf("search_wx_bench: no X display, nothing measured (run it under xvfb-run)\n");
-    std::error_code ec;
-    std::filesystem::remove_all(base, ec);
     return 0;
   }
 #else
@@ -169,7 +143,5 @@ int main(int argc, char** argv) {
   ui::headless::Uninstall();
 #endif
   benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(base, ec);
   return code;
 }
