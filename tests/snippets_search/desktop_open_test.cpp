@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/platform.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -19,16 +20,11 @@ namespace fs = std::filesystem;
 class DesktopOpenTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "snipdock-open-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    base_ = pattern;
     const char* path = getenv("PATH");
     oldPath_ = path ? std::optional<std::string>(path) : std::nullopt;
   }
   void TearDown() override {
     if (oldPath_) setenv("PATH", oldPath_->c_str(), 1);
-    std::error_code ec;
-    fs::remove_all(base_, ec);
   }
 
   // A stand-in "xdg-open" that writes its argument count and arguments to a file beside it.
@@ -55,7 +51,8 @@ class DesktopOpenTest : public ::testing::Test {
     return text.str();
   }
 
-  fs::path base_;
+  TempFolder folder_;
+  const fs::path& base_ = folder_.native();
   std::optional<std::string> oldPath_;
 };
 

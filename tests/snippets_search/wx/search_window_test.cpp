@@ -14,6 +14,7 @@
 #include "runtime/threads.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
+#include "tests/support/temp_folder.h"
 #include "tests/wx/wx_fixture.h"
 
 namespace {
@@ -27,9 +28,8 @@ class SearchWindowTest : public WxTest {
     if (IsSkipped() || HasFatalFailure()) return;
     const char* tmp = getenv("TMPDIR");
     oldTmpDir_ = tmp ? std::optional<std::string>(tmp) : std::nullopt;
-    std::string pattern = (fs::temp_directory_path() / "snipdock-search-wx-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    base_ = pattern;
+    folder_.emplace();
+    const fs::path& base_ = folder_->native();
     fs::create_directory(base_ / "program");
     fs::create_directory(base_ / "tmp");
     setenv("TMPDIR", (base_ / "tmp").c_str(), 1);
@@ -47,14 +47,13 @@ class SearchWindowTest : public WxTest {
       OdbcClose(LibraryDatabase);
     }
     WxTest::TearDown();
-    if (base_.empty()) return;
+    if (!folder_) return;
     if (oldTmpDir_) {
       setenv("TMPDIR", oldTmpDir_->c_str(), 1);
     } else {
       unsetenv("TMPDIR");
     }
-    std::error_code ec;
-    fs::remove_all(base_, ec);
+    folder_.reset();
   }
 
   static void InsertEntry(const Text& name, const Text& description, int tag) {
@@ -65,7 +64,7 @@ class SearchWindowTest : public WxTest {
   }
 
  private:
-  fs::path base_;
+  std::optional<TempFolder> folder_;
   std::optional<std::string> oldTmpDir_;
   bool started_ = false;
 };
