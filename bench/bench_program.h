@@ -3,16 +3,23 @@
 // statement to its end reading every column as text.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "resources/resources.h"
 #include "runtime/clock.h"
+#include "runtime/database.h"
 #include "runtime/files.h"
 #include "runtime/threads.h"
+#include "snippets/globals.h"
+#include "snippets/startup.h"
 #include "ui/ui.h"
 
 namespace bench_program {
@@ -66,6 +73,34 @@ inline int StepAllRowsAsText(sqlite3* db, const std::string& sql) {
   }
   sqlite3_finalize(stmt);
   return rows;
+}
+
+// An entry's file id from its number: 15 letters.
+inline Text EntryFileId(int i) {
+  Text id(15, 'A');
+  for (int pos = 14; pos >= 0 && i > 0; --pos, i /= 26) id[pos] = static_cast<char>('A' + i % 26);
+  return id;
+}
+
+// With a backend installed: registers the windows, binds the program's handlers, prepares the
+// library and runs the benchmarks (with reporter when given); afterwards waits for the workers
+// and closes the library. The exit code.
+inline int RunOverProgram(const std::function<bool()>& prepare, benchmark::BenchmarkReporter* reporter,
+                          const std::function<void()>& settle) {
+  RegisterAllWindowDefinitions();
+  BindSnippetHandlers();
+  int code = 0;
+  if (!prepare()) {
+    std::fprintf(stderr, "could not prepare the benchmark library\n");
+    code = 1;
+  } else if (reporter != nullptr) {
+    benchmark::RunSpecifiedBenchmarks(reporter);
+  } else {
+    benchmark::RunSpecifiedBenchmarks();
+  }
+  settle();
+  OdbcClose(LibraryDatabase);
+  return code;
 }
 
 }  // namespace bench_program

@@ -108,15 +108,8 @@ Bytes MakeJpeg(int width, int height) {
   return jpeg;
 }
 
-// The id of entry i: 15 letters.
-Text EntryId(int i) {
-  Text id(15, 'A');
-  for (int pos = 14; pos >= 0 && i > 0; --pos, i /= 26) id[pos] = static_cast<char>('A' + i % 26);
-  return id;
-}
-
 bool InsertEntry(int i, int tag, const Text& pictureExtension) {
-  const Text id = EntryId(i);
+  const Text id = bench_program::EntryFileId(i);
   return OdbcExecute(LibraryDatabase,
                      "INSERT INTO `内含信息` (`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES ('/b','条目" +
                          ToText(i) + "','\\DATA\\方法\\" + id + ".txt','说明" + ToText(i) + "','\\DATA\\图片\\" + id +
@@ -147,8 +140,8 @@ bool PrepareLibrary() {
   std::printf("preview picture: 4000 x 3000 JPEG, %zu bytes\n", jpeg.size());
   for (int i = kListedEntries; i < kListedEntries + 2 && inserted; ++i) {
     inserted = InsertEntry(i, kPictureTag, "jpg") &&
-               WriteFileBytes(GetRunDirectory() + "\\DATA\\图片\\" + EntryId(i) + ".jpg", CompressBytes(jpeg)) &&
-               WriteFileBytes(GetRunDirectory() + "\\DATA\\方法\\" + EntryId(i) + ".txt",
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\图片\\" + bench_program::EntryFileId(i) + ".jpg", CompressBytes(jpeg)) &&
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\方法\\" + bench_program::EntryFileId(i) + ".txt",
                               CompressBytes(ToByteSet("usage")));
   }
   listDirectory = ui::TreeAddItem(MainWindow::DirectoryTree, -1, "大目录", kListTag);
@@ -220,30 +213,14 @@ int main(int argc, char** argv) {
     std::printf("entries_wx_bench: no X display, nothing measured (run it under xvfb-run)\n");
     return 0;
   }
+  const int code = bench_program::RunOverProgram(PrepareLibrary, nullptr, Settle);
 #else
   ui::headless::Install();
-#endif
-  RegisterAllWindowDefinitions();
-  BindSnippetHandlers();
-
-  int code = 0;
-  if (PrepareLibrary()) {
-#ifdef ENTRIES_BENCH_WX
-    benchmark::RunSpecifiedBenchmarks();
-#else
-    bench_report::RatioReporter reporter({
-        {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryEngineOnly", 2.0},
-        {"BM_ListDirectoryByWorker", "BM_ListDirectoryEngineOnly", 2.0},
-    });
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-#endif
-  } else {
-    std::fprintf(stderr, "could not prepare the benchmark library\n");
-    code = 1;
-  }
-  Settle();
-  OdbcClose(LibraryDatabase);
-#ifndef ENTRIES_BENCH_WX
+  bench_report::RatioReporter reporter({
+      {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryEngineOnly", 2.0},
+      {"BM_ListDirectoryByWorker", "BM_ListDirectoryEngineOnly", 2.0},
+  });
+  const int code = bench_program::RunOverProgram(PrepareLibrary, &reporter, Settle);
   ui::headless::Uninstall();
 #endif
   benchmark::Shutdown();

@@ -44,14 +44,8 @@ void Settle() { ui::headless::WaitIdle(); }
 void UserClicksSearch() { ui::headless::Click(MainWindow::SearchButton); }
 #endif
 
-Text EntryId(int i) {
-  Text id(15, 'A');
-  for (int pos = 14; pos >= 0 && i > 0; --pos, i /= 26) id[pos] = static_cast<char>('A' + i % 26);
-  return id;
-}
-
 bool InsertEntry(int i) {
-  const Text id = EntryId(i);
+  const Text id = bench_program::EntryFileId(i);
   const Text name = "条目" + ToText(i) + (i % kMatchEvery == 0 ? kKeyword : Text());
   const Text description = "说明" + ToText(i) + (i % kMatchEvery == kMatchEvery / 2 ? kKeyword : Text());
   return OdbcExecute(LibraryDatabase,
@@ -124,21 +118,10 @@ int main(int argc, char** argv) {
 #else
   ui::headless::Install();
 #endif
-  RegisterAllWindowDefinitions();
-  BindSnippetHandlers();
-
-  int code = 0;
-  if (PrepareLibrary()) {
-    bench_report::RatioReporter reporter({
-        {"BM_SearchThreeFields", "BM_SearchStatementsEngineOnly", 2.0},
-    });
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-  } else {
-    std::fprintf(stderr, "could not prepare the benchmark library\n");
-    code = 1;
-  }
-  Settle();
-  OdbcClose(LibraryDatabase);
+  bench_report::RatioReporter reporter({
+      {"BM_SearchThreeFields", "BM_SearchStatementsEngineOnly", 2.0},
+  });
+  const int code = bench_program::RunOverProgram(PrepareLibrary, &reporter, Settle);
 #ifndef SEARCH_BENCH_WX
   ui::headless::Uninstall();
 #endif
