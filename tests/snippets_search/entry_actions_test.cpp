@@ -200,6 +200,20 @@ TEST_F(EntryActionsTest, OpenExampleWritesTheInstancesCopyAndOpensIt) {
   EXPECT_NE(NativePath(InstanceTempFolder()), NativePath(tempFolder + "/"));
 }
 
+TEST_F(EntryActionsTest, OpeningTwoExamplesOfOneTypeOverwritesTheOneCopy) {
+  const int dir = AddDirectory("甲", 1);
+  InsertEntry({.name = "one", .description = "", .usage = "u", .example = BytesOf("first")}, 1, kIdA);
+  InsertEntry({.name = "two", .description = "", .usage = "u", .example = BytesOf("second")}, 1, kIdB);
+  SelectDirectory(dir);
+
+  Choose("OpenExampleMenuItem", 0);
+  Choose("OpenExampleMenuItem", 1);
+
+  const Text copy = InstanceTempFolder() + "\\临时.cpp";
+  EXPECT_EQ(hl::ShellOpened(), (std::vector<Text>{copy, copy}));
+  EXPECT_EQ(ReadFileBytes(copy), BytesOf("second"));
+}
+
 TEST_F(EntryActionsTest, CopyNameTakesTheExtensionOfTheFileNameOnly) {
   const Text folder = InstanceTempFolder();
   const struct {
