@@ -9,6 +9,7 @@
 #include "runtime/files.h"
 #include "runtime/threads.h"
 #include "snippets/directory_tree.h"
+#include "snippets/entry_actions.h"
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
@@ -104,4 +105,5 @@ void BindSnippetHandlers() {
   BindExitHandlers();
   BindEntryListHandlers();
   BindEntryEditorHandlers();
+  BindSearchAndEntryActionHandlers();
 }

@@ -10,7 +10,7 @@
 #include "runtime/files.h"
 #include "runtime/threads.h"
 #include "tests/download/raw_server.h"
-#include "tests/runtime/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/web/test_server.h"
 
 using web_test::Reply;

@@ -13,7 +13,7 @@
 #include "runtime/files.h"
 #include "runtime/process.h"
 #include "runtime/threads.h"
-#include "tests/runtime/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
