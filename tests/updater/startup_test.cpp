@@ -1,9 +1,14 @@
 // Start-up of the updater: its argument, the update page's fields, a leftover file and the start
 // of the download.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "resources/window_ids.h"
 #include "runtime/files.h"
+#include "runtime/process.h"
 #include "tests/updater/updater_fixture.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
@@ -11,6 +16,7 @@
 
 namespace headless = ui::headless;
 namespace w = UpdaterWindow;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -109,6 +115,30 @@ TEST_F(UpdaterTest, LeftoverFileIsDeletedBeforeTheDownload) {
   RunUpdater({ServePage("0.6|" + Url("/missing") + "|notes|真|x")});
   EXPECT_FALSE(FileExists(programFolder + "\\" + kZipName));
   EXPECT_EQ(headless::MessagesShown().size(), 1u);  // the failed download, nothing about the leftover
+}
+
+TEST_F(UpdaterTest, LeftoverProgramStillRunningIsEndedThenDeleted) {
+  // A real program running from the leftover file: a copy of sleep under the update's name.
+  const fs::path leftover = programNative / kProgramName;
+  fs::copy_file("/bin/sleep", leftover);
+  ASSERT_TRUE(RunProgram(programFolder + "\\" + kProgramName + " 60", false));
+  long pid = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::error_code ec;
+    if (fs::read_symlink(entry.path() / "exe", ec) == leftover) pid = std::atol(entry.path().filename().c_str());
+  }
+  ASSERT_GT(pid, 0);
+  RunUpdater({ServePage("0.6|" + Url("/missing") + "|notes|exe|x")});
+  EXPECT_FALSE(fs::exists(leftover));
+  // The kill is delivered by the system on its own time: a few milliseconds at most.
+  auto ended = [pid] {
+    const std::string stat = ReadNative("/proc/" + std::to_string(pid) + "/stat");
+    return stat.empty() || stat.find(") Z") != std::string::npos;  // gone, or a zombie
+  };
+  for (int i = 0; i < 200 && !ended(); ++i) usleep(10000);
+  EXPECT_TRUE(ended());
+  // Only the failed download is told.
+  EXPECT_EQ(headless::MessagesShown().size(), 1u);
 }
 
 TEST_F(UpdaterTest, LeftoverFileThatCannotBeDeletedEndsBeforeAnyDownload) {
