@@ -15,6 +15,8 @@
 #include "snippets/exit_tray.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
+#include "snippets/online_services.h"
+#include "snippets/update_check.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
@@ -93,8 +95,9 @@ void MainWindow_OnCreated() {
 
   ForgetLoadedTree();
   StartDirectoryTreeLoad();
-  // Still to come here, in this order: the update check and the start report to the online
-  // counter.
+  // Nothing of the web waits here: both run on workers of their own.
+  StartThread(CheckForUpdateThread);
+  StartThread(ReportOnlineCountThread, OnlineCountStart);
 
   ui::SetTrayIcon(MainWindow::Self, TrayIconImage(), kTrayTip);
 }
@@ -106,4 +109,5 @@ void BindSnippetHandlers() {
   BindEntryListHandlers();
   BindEntryEditorHandlers();
   BindSearchAndEntryActionHandlers();
+  BindOnlineServiceHandlers();
 }
