@@ -8,7 +8,7 @@
 
 #include "runtime/files.h"
 #include "runtime/process.h"
-#include "tests/runtime/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
