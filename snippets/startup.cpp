@@ -12,6 +12,7 @@
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
+#include "snippets/export_window.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
 #include "ui/ui.h"
@@ -104,4 +105,5 @@ void BindSnippetHandlers() {
   BindExitHandlers();
   BindEntryListHandlers();
   BindEntryEditorHandlers();
+  BindPackageHandlers();
 }
