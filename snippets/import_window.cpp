@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "resources/window_ids.h"
@@ -135,17 +136,18 @@ bool RowsStayInDataFolder(const PackageContent& content) {
 }
 
 // The entry files an import puts into the data folder: all of them, or, after Undo, none, with
-// every file they replaced back in its place.
+// every file they replaced back in its place. The unpacked files are moved, not copied: the
+// work folder goes afterwards anyway.
 class PlacedFiles {
  public:
-  // Copies source over target; a missing source is no file to place (an entry without picture).
+  // Moves source over target; a missing source is no file to place (an entry without picture).
+  // Rows may share a file: a target placed already is left as it is.
   bool Place(const Text& source, const Text& target) {
+    if (placedTargets_.count(target) != 0) return true;
     if (!FileExists(source)) return true;
     if (IsFolder(source)) return false;
-    const bool placedBefore = std::any_of(placed_.begin(), placed_.end(),
-                                          [&](const Placed& p) { return p.target == target; });
     Text backup;
-    if (!placedBefore && FileExists(target)) {
+    if (FileExists(target)) {
       if (IsFolder(target)) return false;
       Bytes old, fresh;
       // The same package imported again: the file is there already.
@@ -154,8 +156,9 @@ class PlacedFiles {
       backup = BackupFolder() + "\\" + ToText(static_cast<int>(placed_.size()));
       if (!MoveFileOver(target, backup)) return false;
     }
-    if (!placedBefore) placed_.push_back({target, backup});
-    return CopyFileOver(source, target);
+    placed_.push_back({target, backup});
+    placedTargets_.insert(target);
+    return MoveFileOver(source, target);
   }
 
   void Undo() {
@@ -164,6 +167,7 @@ class PlacedFiles {
       if (!it->backup.empty()) MoveFileOver(it->backup, it->target);
     }
     placed_.clear();
+    placedTargets_.clear();
   }
 
  private:
@@ -173,6 +177,7 @@ class PlacedFiles {
   };
   static Text BackupFolder() { return WorkFolder() + "\\备份"; }
   std::vector<Placed> placed_;
+  std::unordered_set<Text> placedTargets_;
 };
 
 Text EntryInsert(const PackageEntry& e) {

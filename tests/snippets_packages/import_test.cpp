@@ -303,15 +303,16 @@ TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
   ASSERT_TRUE(WriteFileBytes(archive, ArchiveOf(GoodSource())));
   const Text package = WritePackage("fault.yrd", ReadFileBytes(archive), "pw");
 
-  const std::string lastCopy = NativePath(InProgram(kExample + "bbbbbbbbbbbbbbb.cpp"));
+  // The last file placed fails, after its target was created.
+  const std::string lastFile = NativePath(InProgram(kExample + "bbbbbbbbbbbbbbb.cpp"));
   FileSystemOps faulty = NativeFileSystem();
-  const auto nativeCopy = faulty.copy;
-  faulty.copy = [lastCopy, nativeCopy](const std::string& from, const std::string& to) {
-    if (to == lastCopy) {
-      nativeCopy(from, to);  // a copy that fails half written
+  const auto nativeMove = faulty.rename;
+  faulty.rename = [lastFile, nativeMove](const std::string& from, const std::string& to) {
+    if (to == lastFile) {
+      std::filesystem::copy_file(from, to);
       return false;
     }
-    return nativeCopy(from, to);
+    return nativeMove(from, to);
   };
   const LibraryState before = State();
   FileSystemOps saved = InstallFileSystem(faulty);
