@@ -8,6 +8,7 @@
 #include "snippets/directory_tree.h"
 #include "snippets/export_window.h"
 #include "snippets/globals.h"
+#include "snippets/import_window.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
@@ -31,6 +32,7 @@ bool MainWindow_OnCanClose() {
     StopExportAndRemoveItsFiles();
     ui::DestroyProgramWindow(ExportWindow::Self);
   }
+  AbandonImport();
   SaveDirectoryTree();
   ui::SetTrayIcon(MainWindow::Self, MainWindowIcon(), "");
   ui::SetVisible(MainWindow::Self, false);

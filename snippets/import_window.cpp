@@ -283,6 +283,12 @@ void ResetImportTempFolder() {
   MakeDirectory(WorkFolder());
 }
 
+void AbandonImport() {
+  if (!ImportTransferring) return;
+  RemoveDirectoryTree(WorkFolder());
+  ImportTransferring = false;
+}
+
 void MainWindow_ImportMenuItem_OnSelected() { ui::LoadWindow(ImportWindow::Self); }
 
 void ImportWindow_ConfirmPasswordButton_OnClick() { ImportPassword = ui::GetText(w::PasswordBox); }

@@ -6,6 +6,9 @@
 bool ImportInProgress();
 // Removes the work folder with everything in it and makes it again, empty.
 void ResetImportTempFolder();
+// The program ends during an import (in one of its pauses, where nothing of the library is
+// half done): its work folder goes with it.
+void AbandonImport();
 
 void MainWindow_ImportMenuItem_OnSelected();
 void ImportWindow_ConfirmPasswordButton_OnClick();

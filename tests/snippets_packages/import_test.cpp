@@ -368,4 +368,18 @@ TEST_F(ImportTest, ClosingMidImportAsksAndStopsWhereItIs) {
   }
 }
 
+TEST_F(ImportTest, ProgramClosedMidImportTakesTheWorkFolderAlong) {
+  const Text package = WritePackage("e.yrd", ArchiveOf(GoodSource()), "");
+  const LibraryState before = State();
+  StartThread([](int) {
+    ui::DelayPumping(3500);  // the merge's second pause
+    ui::RunOnGui([] { hl::AskToClose(MainWindow::Self); });
+  });
+  Import(package, "");
+  EXPECT_EQ(hl::EndedWithCode(), std::optional<int>(0));
+  EXPECT_TRUE(hl::MessagesShown().empty());
+  EXPECT_FALSE(WorkFolderLeft());
+  EXPECT_EQ(ReadRows().size(), before.rows.size());
+}
+
 }  // namespace
