@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "resources/window_ids.h"
+#include "runtime/codepage.h"
 #include "runtime/database.h"
 #include "runtime/file_names.h"
 #include "runtime/files.h"
@@ -38,6 +39,8 @@ constexpr const char* kNoDatabaseMessage =
     "数据包中的数据库无法读取（缺失、损坏或没有目录表和信息表），没有导入任何数据。";
 constexpr const char* kOutsidePathMessage =
     "数据包中有文件路径不在数据文件夹内的条目，数据包已被拒绝，没有导入任何数据。";
+constexpr const char* kNotGbkMessage =
+    "数据包中有无法保存的文字（如表情符号），数据包已被拒绝，没有导入任何数据。";
 constexpr const char* kMergeFailedMessage =
     "导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。";
 constexpr const char* kWorkFolderMessage =
@@ -88,31 +91,68 @@ bool EndsWithTrailer(const Bytes& data) {
          std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.end() - kPackageTrailer.size());
 }
 
-// The whole package database, read and closed again; false when it does not open or lacks
-// either table.
-bool ReadPackageDatabase(PackageContent& content) {
-  if (!OdbcOpen(ImportDatabase, UnpackedFolder() + "\\临时数据库.mdb")) return false;
-  bool read = false;
-  const int dirs = OdbcQuery(ImportDatabase, "SELECT * FROM `目录`");
-  if (dirs != 0) {
-    for (; !OdbcIsEof(ImportDatabase, dirs); OdbcMoveNext(ImportDatabase, dirs)) {
-      content.directories.push_back({OdbcReadField(ImportDatabase, dirs, "目录名"),
-                                     ToInt(OdbcReadField(ImportDatabase, dirs, "索引")),
-                                     ToInt(OdbcReadField(ImportDatabase, dirs, "标记"))});
+enum class PackageRead { kRead, kUnreadable, kNotGbk };
+
+Text HexOf(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  Text hex;
+  hex.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) {
+    hex.push_back(kHex[c >> 4]);
+    hex.push_back(kHex[c & 0x0F]);
+  }
+  return hex;
+}
+
+// Every row of the table with the columns' texts in the given order. A character GBK cannot
+// hold reads as "?", which would go into the library in its place, so each text read is held
+// against the stored bytes (SQLite's hex() of them).
+PackageRead ReadPackageTable(const char* table, const std::vector<const char*>& columns,
+                             std::vector<std::vector<Text>>& rows) {
+  const int set = OdbcQuery(ImportDatabase, Text("SELECT * FROM `") + table + "`");
+  if (set == 0) return PackageRead::kUnreadable;
+  for (; !OdbcIsEof(ImportDatabase, set); OdbcMoveNext(ImportDatabase, set)) {
+    std::vector<Text> row;
+    for (const char* column : columns) row.push_back(OdbcReadField(ImportDatabase, set, column));
+    rows.push_back(std::move(row));
+  }
+  OdbcCloseRecordSet(ImportDatabase, set);
+
+  Text hexes;
+  for (const char* column : columns) {
+    hexes += Text(hexes.empty() ? "" : ", ") + "hex(`" + column + "`) AS `" + column + "`";
+  }
+  const int check = OdbcQuery(ImportDatabase, "SELECT " + hexes + " FROM `" + table + "`");
+  if (check == 0) return PackageRead::kUnreadable;
+  PackageRead result = PackageRead::kRead;
+  std::size_t k = 0;
+  for (; !OdbcIsEof(ImportDatabase, check) && result == PackageRead::kRead; OdbcMoveNext(ImportDatabase, check), ++k) {
+    if (k >= rows.size()) {
+      result = PackageRead::kUnreadable;
+      break;
     }
-    OdbcCloseRecordSet(ImportDatabase, dirs);
-    const int rows = OdbcQuery(ImportDatabase, "SELECT * FROM `内含信息`");
-    if (rows != 0) {
-      for (; !OdbcIsEof(ImportDatabase, rows); OdbcMoveNext(ImportDatabase, rows)) {
-        const auto field = [rows](const char* column) { return OdbcReadField(ImportDatabase, rows, column); };
-        content.entries.push_back({field("使用方法"), field("说明"), field("图片"), field("路径"),
-                                   field("名称"), field("例程"), field("标记")});
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (HexOf(ConvertGbkToUtf8(rows[k][c])) != OdbcReadField(ImportDatabase, check, columns[c])) {
+        result = PackageRead::kNotGbk;
       }
-      OdbcCloseRecordSet(ImportDatabase, rows);
-      read = true;
     }
   }
+  OdbcCloseRecordSet(ImportDatabase, check);
+  if (result == PackageRead::kRead && k != rows.size()) result = PackageRead::kUnreadable;
+  return result;
+}
+
+// The whole package database, read and closed again.
+PackageRead ReadPackageDatabase(PackageContent& content) {
+  if (!OdbcOpen(ImportDatabase, UnpackedFolder() + "\\临时数据库.mdb")) return PackageRead::kUnreadable;
+  std::vector<std::vector<Text>> dirs, entries;
+  PackageRead read = ReadPackageTable("目录", {"目录名", "索引", "标记"}, dirs);
+  if (read == PackageRead::kRead) {
+    read = ReadPackageTable("内含信息", {"使用方法", "说明", "图片", "路径", "名称", "例程", "标记"}, entries);
+  }
   OdbcClose(ImportDatabase);
+  for (const auto& d : dirs) content.directories.push_back({d[0], ToInt(d[1]), ToInt(d[2])});
+  for (const auto& e : entries) content.entries.push_back({e[0], e[1], e[2], e[3], e[4], e[5], e[6]});
   return read;
 }
 
@@ -250,7 +290,9 @@ void MergeUnpackedPackage(const Gone& windowGone) {
   ui::SetText(w::StatusLabel, "正在读取目录.....");
 
   PackageContent content;
-  if (!ReadPackageDatabase(content)) return EndImport(kNoDatabaseMessage, "导入失败！");
+  const PackageRead read = ReadPackageDatabase(content);
+  if (read == PackageRead::kUnreadable) return EndImport(kNoDatabaseMessage, "导入失败！");
+  if (read == PackageRead::kNotGbk) return EndImport(kNotGbkMessage, "导入失败！");
   if (!RowsStayInDataFolder(content)) return EndImport(kOutsidePathMessage, "导入失败！");
   ui::TreeClear(w::ImportTree);
   for (const PackageDirectory& dir : content.directories) {

@@ -172,6 +172,11 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
     s.files["方法/evil.txt"] = BytesOf("outside");  // what GetFileName of the path names
     return ArchiveOf(s);
   };
+  const auto withStatement = [&](const Text& sql) {
+    PackageSource s = GoodSource();
+    s.statements = {sql};
+    return ArchiveOf(s);
+  };
   PackageSource escaping = GoodSource();
   escaping.files["zz_evil"] = BytesOf("outside");
   Bytes otherTables;
@@ -192,6 +197,7 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
 
   const Text kUnpack = "未知错误，解压失败！！";
   const Text kNoDatabase = "数据包中的数据库无法读取（缺失、损坏或没有目录表和信息表），没有导入任何数据。";
+  const Text kNotGbk = "数据包中有无法保存的文字（如表情符号），数据包已被拒绝，没有导入任何数据。";
   const Text kOutside = "数据包中有文件路径不在数据文件夹内的条目，数据包已被拒绝，没有导入任何数据。";
   const struct {
     const char* what;
@@ -216,6 +222,10 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
       {"row path drive", withRowPath("C:\\x.txt"), 0, kOutside},
       {"row path absolute", withRowPath("/etc/x.txt"), 0, kOutside},
       {"row path other folder", withRowPath("\\DATA\\x.txt"), 0, kOutside},
+      // GBK cannot hold U+1F600: it would come in as "?".
+      {"name outside GBK", withStatement("UPDATE `内含信息` SET `名称` = `名称` || char(128512);"), 0, kNotGbk},
+      {"directory outside GBK", withStatement("UPDATE `目录` SET `目录名` = char(128512);"), 0, kNotGbk},
+      {"blob in a row", withStatement("UPDATE `内含信息` SET `说明` = x'FF00FE';"), 0, kNotGbk},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);

@@ -75,6 +75,7 @@ Bytes PackagesTest::ArchiveOf(const PackageSource& source) {
                                       SqlEscape(r.description) + "','" + SqlEscape(r.picture) + "','" +
                                       SqlEscape(r.example) + "','" + SqlEscape(r.tag) + "');"));
     }
+    for (const Text& sql : source.statements) EXPECT_TRUE(OdbcExecute(db, sql)) << sql;
     OdbcClose(db);
   }
   for (const auto& [name, bytes] : source.files) EXPECT_TRUE(WriteFileBytes(folder + "/" + name, bytes));

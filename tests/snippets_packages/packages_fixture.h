@@ -20,6 +20,7 @@ struct PackageSource {
   std::vector<DirectoryItem> directories;
   std::vector<StoredRow> rows;
   std::map<Text, Bytes> files;
+  std::vector<Text> statements;  // run on the database after the rows went in
 };
 
 // Everything an import may change: the entry rows, the directory table, the tree and every file
