@@ -6,8 +6,12 @@
 // so after a close it changes nothing more.
 #include "snippets/export_window.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "resources/window_ids.h"
 #include "runtime/database.h"
@@ -102,8 +106,7 @@ void WriteEncryptedPackage(const ExportRun& run) {
   if (written) {
     body.insert(body.begin(), kPackageHeader.begin(), kPackageHeader.end());
     body.insert(body.end(), kPackageTrailer.begin(), kPackageTrailer.end());
-    EncryptedFile(password, kPackagePlainPrefix)
-        .CipherFileBlocks(0, body.data(), static_cast<std::int64_t>(body.size()), CipherCopy::Writing);
+    CipherPackageBytes(password, body, CipherCopy::Writing);
     if (run.stopped) return;
     written = WriteFileBytes(target, body);
   }
@@ -134,6 +137,29 @@ void WriteEncryptedPackage(const ExportRun& run) {
 }
 
 }  // namespace
+
+void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
+  const EncryptedFile cipher(password, kPackagePlainPrefix);
+  if (!cipher.HasPassword()) return;
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  constexpr std::int64_t kLeastPart = std::int64_t{16} << 20;
+  constexpr std::int64_t kMostParts = 4;
+  const std::int64_t parts = std::clamp<std::int64_t>(size / kLeastPart, 1, kMostParts);
+  const std::int64_t per = (size / parts / kCipherBlockSize + 1) * kCipherBlockSize;
+  const auto run = [&](std::int64_t from) {
+    cipher.CipherFileBlocks(from, bytes.data() + from, std::min(per, size - from), copy);
+  };
+  std::vector<std::thread> helpers;
+  for (std::int64_t from = per; from < size; from += per) {
+    try {
+      helpers.emplace_back(run, from);
+    } catch (const std::system_error&) {
+      run(from);  // no thread to be had: this part here
+    }
+  }
+  run(0);
+  for (std::thread& helper : helpers) helper.join();
+}
 
 void SetTransferPause(int milliseconds) { PauseMs = milliseconds < 0 ? 0 : milliseconds; }
 

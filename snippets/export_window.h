@@ -15,6 +15,13 @@ inline constexpr std::array<std::uint8_t, 17> kPackageTrailer = {
 // Bytes left plain at the start of a package: its header.
 inline constexpr int kPackagePlainPrefix = 10;
 
+enum class CipherCopy;
+// Enciphers (Writing) or deciphers (Reading) a whole package held in memory in place, as one
+// write or read through the package cipher from position 0 would: bytes 0-9 stay plain, an
+// empty password changes nothing. Large packages are split at block boundaries over a few
+// threads, which the position-keyed cipher allows.
+void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy);
+
 // Length of the pauses that let the user read each status text of an export or import (1,000
 // ms); the benchmark sets 0 to measure the work alone.
 void SetTransferPause(int milliseconds);

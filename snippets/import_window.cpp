@@ -362,8 +362,7 @@ void ImportWindow_StartButton_OnClick() {
   // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives
   Bytes data;
   ReadFileBytes(ui::GetDialogFileName(w::FileDialog), data);
-  EncryptedFile(ImportPassword, kPackagePlainPrefix)
-      .CipherFileBlocks(0, data.data(), static_cast<std::int64_t>(data.size()), CipherCopy::Reading);
+  CipherPackageBytes(ImportPassword, data, CipherCopy::Reading);
   if (!EndsWithTrailer(data)) {
     ui::ShowMessageBox("密码验证失败！\r\n现行密码：" + ImportPassword, ui::kMbIconWarning);
     ui::SetText(w::StatusLabel, "验证失败！");

@@ -9,6 +9,7 @@
 #include "snippets/export_window.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
+#include "snippets/package_cipher.h"
 #include "tests/snippets_packages/packages_fixture.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
@@ -227,6 +228,22 @@ TEST_F(ExportTest, ExitWaitsForAnExportThreadThatDoesNotStopOnlyUpToTheLimit) {
   EXPECT_LT(hl::Now() - start, static_cast<std::uint64_t>(kExportStopLimitMs) + 1000);
   EXPECT_TRUE(ThreadRunning(ExportThread));
   *release = true;
+}
+
+TEST(CipherPackageBytes, SplitOverThreadsGivesTheBytesOfOneCallThroughTheCipher) {
+  // Sizes around the split: one part, several parts, a last part shorter than a block.
+  for (const std::size_t size : {std::size_t{5000}, std::size_t{40u << 20}, std::size_t{(64u << 20) + 4097}}) {
+    SCOPED_TRACE(size);
+    Bytes data(size);
+    for (std::size_t k = 0; k < size; ++k) data[k] = static_cast<std::uint8_t>(k * 7 + (k >> 12));
+    Bytes expected = data;
+    EncryptedFile("密码", kPackagePlainPrefix)
+        .CipherFileBlocks(0, expected.data(), static_cast<std::int64_t>(size), CipherCopy::Writing);
+    CipherPackageBytes("密码", data, CipherCopy::Writing);
+    EXPECT_TRUE(data == expected);
+    CipherPackageBytes("", data, CipherCopy::Writing);
+    EXPECT_TRUE(data == expected);
+  }
 }
 
 }  // namespace
