@@ -11,6 +11,7 @@
 #include "snippets/library.h"
 #include "snippets/package_cipher.h"
 #include "tests/snippets_packages/packages_fixture.h"
+#include "tests/support/command_output.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -80,12 +81,9 @@ TEST_F(ExportTest, PlainPackageIsHeaderZipTrailerThatUnzipLists) {
 
   if (std::system("unzip -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unzip is not installed";
   const std::string command = "unzip -l '" + NativePath(zip) + "' 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string listing;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) listing.append(buffer, n);
-  ASSERT_EQ(pclose(pipe), 0) << listing;
+  int status = 0;
+  const std::string listing = CommandOutput(command, status);
+  ASSERT_EQ(status, 0) << listing;
   // The database copy, the three folders and the entry's three stored files.
   EXPECT_NE(listing.find("7 files"), std::string::npos) << listing;
   EXPECT_NE(listing.find("abcdefghijklmno.txt"), std::string::npos) << listing;
