@@ -36,7 +36,7 @@ struct ExportRun {
 };
 std::shared_ptr<ExportRun> CurrentExport;  // GUI thread only
 // True from the start of an export until it ends, fails for good or is stopped by a close.
-bool ExportInProgress = false;  // GUI thread only
+bool ExportRunning = false;  // GUI thread only
 
 constexpr const char* kCloseQuestion = "还没有导出完成！！是否确定关闭？？";
 constexpr const char* kEncipherFailed = "未知原因，加密失败！！！";
@@ -67,8 +67,8 @@ void EndFirstPhase(const char* message) {
   ui::ShowMessageBox(message, ui::kMbIconWarning);
   ui::SetText(w::StatusLabel, "导出失败！");
   SetInputsEnabled(true);
-  ExportInProgress = false;
-  TransferDone = 1;
+  ExportRunning = false;
+  UpdateTransferDone();
 }
 
 // The database file copied while the library's connection is held, so no statement of this
@@ -130,8 +130,8 @@ void WriteEncryptedPackage(const ExportRun& run) {
   PauseForStatus();
   UnlessStopped(run, [] {
     ui::SetText(w::StatusLabel, "生成完毕，可以去分享给好友了，嘻嘻");
-    ExportInProgress = false;
-    TransferDone = 1;
+    ExportRunning = false;
+    UpdateTransferDone();
     SetInputsEnabled(true);
   });
 }
@@ -161,6 +161,8 @@ void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
   for (std::thread& helper : helpers) helper.join();
 }
 
+void UpdateTransferDone() { TransferDone = ExportRunning || ImportInProgress() ? 0 : 1; }
+
 void SetTransferPause(int milliseconds) { PauseMs = milliseconds < 0 ? 0 : milliseconds; }
 
 int TransferPause() { return PauseMs; }
@@ -186,16 +188,15 @@ void StopExportAndRemoveItsFiles() {
   }
   RemoveFile(ProgramFilePath(kPackageTempFile));
   RemoveFile(ProgramFilePath(kExportDatabaseCopy));
-  ExportInProgress = false;
-  TransferDone = 1;
+  ExportRunning = false;
+  UpdateTransferDone();
 }
 
 void MainWindow_ExportMenuItem_OnSelected() { ui::LoadWindow(ExportWindow::Self); }
 
 void ExportWindow_OnCreated() {
-  ExportInProgress = false;
-  // An import running meanwhile keeps its transfer marked as running.
-  if (!ImportInProgress()) TransferDone = 1;
+  ExportRunning = false;
+  UpdateTransferDone();
 }
 
 void ExportWindow_SaveToButton_OnClick() {
@@ -206,7 +207,7 @@ void ExportWindow_SaveToButton_OnClick() {
 void ExportWindow_SetPasswordButton_OnClick() { ExportPassword = ui::GetText(w::PasswordBox); }
 
 void ExportWindow_StartButton_OnClick() {
-  if (ExportInProgress) return;
+  if (ExportRunning) return;
   Text name = ui::GetDialogFileName(w::FileDialog);
   // Byte compare: "x.YRD" is no suffix and becomes "x.YRD.yrd".
   if (!name.empty() && TextRight(name, 4) != ".yrd") {
@@ -222,7 +223,7 @@ void ExportWindow_StartButton_OnClick() {
     return;
   }
 
-  ExportInProgress = true;
+  ExportRunning = true;
   ui::SetEnabled(w::PasswordBox, false);
   TransferDone = 0;
   ui::SetEnabled(w::StartButton, false);
@@ -248,7 +249,7 @@ void ExportWindow_StartButton_OnClick() {
 void ExportWindow_ZipObject_OnProgress(int percent) { ui::SetProgress(w::ProgressBar, percent); }
 
 bool ExportWindow_OnCanClose() {
-  if (TransferDone != 0 || !ExportInProgress) return true;
+  if (TransferDone != 0 || !ExportRunning) return true;
   if (ui::ShowMessageBox(kCloseQuestion, ui::kMbYesNo, "是否关闭？") != ui::kIdYes) return false;
   StopExportAndRemoveItsFiles();
   ui::DestroyProgramWindow(w::Self);

@@ -30,6 +30,9 @@ int TransferPause();
 // ends early once that thread was asked to stop.
 void PauseForStatus();
 
+// TransferDone := 0 while an export or an import runs, else 1 (the two may overlap).
+void UpdateTransferDone();
+
 // How long the close of the export window or of the program waits for the export thread to
 // see its stop before it removes the temporary files anyway.
 inline constexpr int kExportStopLimitMs = 10000;

@@ -79,7 +79,7 @@ void EndImport(const char* message, const Text& status) {
   if (!status.empty()) ui::SetText(w::StatusLabel, status);
   SetInputsEnabled(true);
   ImportTransferring = false;
-  TransferDone = 1;
+  UpdateTransferDone();
 }
 
 bool StartsWith(const Bytes& data, const std::uint8_t* bytes, std::size_t n) {
@@ -406,7 +406,7 @@ bool ImportWindow_OnCanClose() {
   }
   RemoveDirectoryTree(WorkFolder());
   ImportTransferring = false;
-  TransferDone = 1;
+  UpdateTransferDone();
   ui::DestroyProgramWindow(w::Self);
   return false;
 }

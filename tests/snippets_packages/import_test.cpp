@@ -392,4 +392,23 @@ TEST_F(ImportTest, ProgramClosedMidImportTakesTheWorkFolderAlong) {
   EXPECT_EQ(ReadRows().size(), before.rows.size());
 }
 
+TEST_F(ImportTest, AnExportEndingDuringAnImportLeavesTheTransferMarkedRunning) {
+  const Text package = WritePackage("o.yrd", ArchiveOf(GoodSource()), "");
+  hl::ChooseMenuItem(MainWindow::Self, MainWindow::ExportMenuItem.name);
+  hl::AnswerFileDialog(PackagePath("out.yrd"));
+  hl::Click(ExportWindow::SaveToButton);
+  hl::AnswerMessageBox(ui::kIdNo);
+  hl::Click(ExportWindow::StartButton);  // its thread ends 2,000 ms on
+  auto seen = std::make_shared<std::pair<Text, int>>();
+  StartThread([seen](int) {
+    ui::DelayPumping(3500);
+    ui::RunOnGui([seen] { *seen = {ui::GetText(ExportWindow::StatusLabel), TransferDone.load()}; });
+  });
+  Import(package, "");
+  EXPECT_EQ(seen->first, "生成完毕，可以去分享给好友了，嘻嘻");
+  EXPECT_EQ(seen->second, 0);
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  EXPECT_EQ(TransferDone.load(), 1);
+}
+
 }  // namespace
