@@ -192,6 +192,10 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
     ASSERT_TRUE(ZipCompress(folder, folder + ".zip"));
     otherTables = ReadFileBytes(folder + ".zip");
   }
+  // Honest sizes, each below the member limit, far beyond what the package's size allows.
+  PackageSource bomb = GoodSource();
+  bomb.files["例程/zeros1.bin"] = Bytes(40u << 20, 0);
+  bomb.files["例程/zeros2.bin"] = Bytes(40u << 20, 0);
   Bytes damaged = good;
   for (std::size_t k = damaged.size() / 3; k < damaged.size() / 3 + 64; ++k) damaged[k] ^= 0x5A;
 
@@ -211,6 +215,7 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
       {"empty archive", {}, 0, kUnpack},
       {"member header lies small", WithMemberSizes(good, 3), 0, kUnpack},
       {"member header claims 2 GiB", WithMemberSizes(good, 0x7FFFFFFF), 0, kUnpack},
+      {"members far beyond the package", ArchiveOf(bomb), 0, kUnpack},
       {"member leaves the folder", ReplaceBytes(ArchiveOf(escaping), "zz_evil", "../evil"), 0, kUnpack},
       {"member absolute", ReplaceBytes(ArchiveOf(escaping), "zz_evil", "/tmp/ev"), 0, kUnpack},
       {"no database", ArchiveOf(noDatabase), 0, kNoDatabase},
