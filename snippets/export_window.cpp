@@ -35,7 +35,8 @@ struct ExportRun {
   std::atomic<bool> stopped{false};
 };
 std::shared_ptr<ExportRun> CurrentExport;  // GUI thread only
-// True from the start of an export until it ends, fails for good or is stopped by a close.
+// True from the start of an export until it ends or a close stops it; a failed write keeps
+// it, as the window then stays disabled until it is closed.
 bool ExportRunning = false;  // GUI thread only
 
 constexpr const char* kCloseQuestion = "还没有导出完成！！是否确定关闭？？";
@@ -101,10 +102,13 @@ void WriteEncryptedPackage(const ExportRun& run) {
 
   // header + archive + trailer, enciphered in place from byte 10 as one write from position 0
   // would; written whole or not at all.
-  Bytes body;
-  bool written = ReadFileBytes(ProgramFilePath(kPackageTempFile), body);
+  Bytes archive, body;
+  bool written = ReadFileBytes(ProgramFilePath(kPackageTempFile), archive);
   if (written) {
-    body.insert(body.begin(), kPackageHeader.begin(), kPackageHeader.end());
+    body.reserve(kPackageHeader.size() + archive.size() + kPackageTrailer.size());
+    body.insert(body.end(), kPackageHeader.begin(), kPackageHeader.end());
+    body.insert(body.end(), archive.begin(), archive.end());
+    Bytes().swap(archive);
     body.insert(body.end(), kPackageTrailer.begin(), kPackageTrailer.end());
     CipherPackageBytes(password, body, CipherCopy::Writing);
     if (run.stopped) return;
