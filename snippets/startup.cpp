@@ -13,6 +13,7 @@
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
+#include "snippets/export_window.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
 #include "snippets/online_services.h"
@@ -110,4 +111,5 @@ void BindSnippetHandlers() {
   BindEntryEditorHandlers();
   BindSearchAndEntryActionHandlers();
   BindOnlineServiceHandlers();
+  BindPackageHandlers();
 }
