@@ -127,6 +127,16 @@ PictureSize MeasurePicture(const Bytes& bytes) {
   }
 }
 
+bool PictureWithinLimits(PictureSize size) {
+  if (size.width <= 0 || size.height <= 0) return false;
+  if (size.width > kMaxPictureSide || size.height > kMaxPictureSide) return false;
+  return static_cast<long long>(size.width) * size.height <= kMaxPicturePixels;
+}
+
+Bytes ShowablePicture(const Bytes& bytes) {
+  return PictureWithinLimits(MeasurePicture(bytes)) ? bytes : Bytes();
+}
+
 int PictureWidth(const Text& path) { return MeasurePicture(ReadFileBytes(path)).width; }
 
 int PictureHeight(const Text& path) { return MeasurePicture(ReadFileBytes(path)).height; }
