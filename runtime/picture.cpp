@@ -133,10 +133,6 @@ bool PictureWithinLimits(PictureSize size) {
   return static_cast<long long>(size.width) * size.height <= kMaxPicturePixels;
 }
 
-Bytes ShowablePicture(const Bytes& bytes) {
-  return PictureWithinLimits(MeasurePicture(bytes)) ? bytes : Bytes();
-}
-
 int PictureWidth(const Text& path) { return MeasurePicture(ReadFileBytes(path)).width; }
 
 int PictureHeight(const Text& path) { return MeasurePicture(ReadFileBytes(path)).height; }

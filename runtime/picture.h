@@ -18,7 +18,5 @@ inline constexpr int kMaxPictureSide = 16384;
 PictureSize MeasurePicture(const Bytes& bytes);
 // True for a measurable size within both limits; false for 0 x 0 (no picture, or a damaged one).
 bool PictureWithinLimits(PictureSize size);
-// The picture when its header's size is within the limits; no bytes otherwise.
-Bytes ShowablePicture(const Bytes& bytes);
 int PictureWidth(const Text& path);
 int PictureHeight(const Text& path);

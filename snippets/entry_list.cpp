@@ -90,14 +90,14 @@ bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
 void ShowFirstEntryPicture() {
   Text path;
   if (!FirstPicturePath(path)) return;
-  ui::SetPicture(MainWindow::PreviewPicture, ShowablePicture(ReadStoredFile(path)));
+  ui::SetPicture(MainWindow::PreviewPicture, ReadStoredFile(path));
 }
 
 void ShowFirstEntryPicture(unsigned generation) {
   Text path;
   if (!FirstPicturePath(path)) return;
   // Read off the GUI thread; only showing it waits for the GUI.
-  const Bytes picture = ShowablePicture(ReadStoredFile(path));
+  const Bytes picture = ReadStoredFile(path);
   RunIfCurrent(generation, [&] { ui::SetPicture(MainWindow::PreviewPicture, picture); });
 }
 
@@ -188,14 +188,14 @@ void MainWindow_EntryListView_OnSelectionChanged() {
 
   ui::SetText(MainWindow::UsageTextBox, ToText(ReadStoredFile(record.usagePath)));
   const Bytes picture = ReadStoredFile(record.picturePath);
+  ui::SetPicture(MainWindow::PreviewPicture, picture);  // the box decodes it only within the limits
 
   // The size is learnt from a file, as the picture reader measures files. A picture beyond the
-  // limits, or one whose size cannot be read, is shown as none: size 0, no scrolling.
+  // limits, or one whose size cannot be read, previews as none: size 0, nothing to scroll.
   const Text probe = PictureProbeFile();
   WriteFileBytes(probe, picture);
   const PictureSize size{PictureWidth(probe), PictureHeight(probe)};
   const bool showable = PictureWithinLimits(size);
-  ui::SetPicture(MainWindow::PreviewPicture, showable ? picture : Bytes());
   ui::SetWidth(MainWindow::PreviewPicture, showable ? size.width : 0);
   ui::SetHeight(MainWindow::PreviewPicture, showable ? size.height : 0);
 
