@@ -560,8 +560,8 @@ void UseWindowFontInToolkit() {
   auto set = reinterpret_cast<SetProperty>(dlsym(RTLD_DEFAULT, "g_object_set"));
   void* object = settings != nullptr ? settings() : nullptr;
   if (object == nullptr || set == nullptr) return;
-  const wxFont font = ui::wx::DefaultFont();
-  const wxString description = font.GetFaceName() + wxString::Format(" %dpx", font.GetPixelSize().y);
+  // The font's own description in the toolkit's terms: the size that gives its 12-pixel height.
+  const wxString description = ui::wx::DefaultFont().GetNativeFontInfoDesc();
   set(object, "gtk-font-name", static_cast<const char*>(description.utf8_str()), nullptr);
 }
 
