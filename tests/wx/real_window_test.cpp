@@ -135,6 +135,25 @@ TEST_F(WxTest, BoxesAndFileDialogsSpeakChineseWhateverTheMachinesLanguage) {
   EXPECT_EQ(Shown(wxString::FromUTF8(dgettext("gtk30", "_Open"))), "打开(_O)");
 }
 
+// Menus, boxes and the file chooser are drawn by the toolkit in its default font: the windows'.
+TEST_F(WxTest, TheToolkitDrawsInTheWindowsFont) {
+  using DefaultSettings = void* (*)();
+  using GetProperty = void (*)(void*, const char*, ...);
+  auto settings = reinterpret_cast<DefaultSettings>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default"));
+  auto get = reinterpret_cast<GetProperty>(dlsym(RTLD_DEFAULT, "g_object_get"));
+  ASSERT_NE(settings, nullptr);
+  ASSERT_NE(get, nullptr);
+  char* name = nullptr;
+  get(settings(), "gtk-font-name", &name, nullptr);
+  ASSERT_NE(name, nullptr);
+  const wxString toolkit = wxString::FromUTF8(name);
+  std::free(name);
+  EXPECT_EQ(toolkit, ui::wx::DefaultFont().GetNativeFontInfoDesc());
+  wxFont shown;
+  ASSERT_TRUE(shown.SetNativeFontInfo(toolkit));
+  EXPECT_NEAR(shown.GetPixelSize().y, 12, 1);
+}
+
 TEST_F(WxTest, TheStatusBarStaysAtTheBottomEdgeAtAnySize) {
   Load(MainWindow::Self);
   wxFrame* frame = Frame(MainWindow::Self);
