@@ -18,5 +18,8 @@ inline constexpr int kMaxPictureSide = 16384;
 PictureSize MeasurePicture(const Bytes& bytes);
 // True for a measurable size within both limits; false for 0 x 0 (no picture, or a damaged one).
 bool PictureWithinLimits(PictureSize size);
+// True when every size the picture's headers claim is within the limits: the one it measures
+// as, and for an icon each image inside. Only such a picture may be given to a decoder.
+bool PictureHeadersWithinLimits(const Bytes& bytes);
 int PictureWidth(const Text& path);
 int PictureHeight(const Text& path);

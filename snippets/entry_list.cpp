@@ -195,7 +195,7 @@ void MainWindow_EntryListView_OnSelectionChanged() {
   const Text probe = PictureProbeFile();
   WriteFileBytes(probe, picture);
   const PictureSize size{PictureWidth(probe), PictureHeight(probe)};
-  const bool showable = PictureWithinLimits(size);
+  const bool showable = PictureWithinLimits(size) && PictureHeadersWithinLimits(picture);
   ui::SetWidth(MainWindow::PreviewPicture, showable ? size.width : 0);
   ui::SetHeight(MainWindow::PreviewPicture, showable ? size.height : 0);
 

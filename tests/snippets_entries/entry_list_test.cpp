@@ -382,6 +382,13 @@ TEST(PictureLimitsTest, SizesBeyondEitherLimitOrUnreadableAreRefused) {
   EXPECT_FALSE(PictureWithinLimits({1, kMaxPictureSide + 1}));
   EXPECT_FALSE(PictureWithinLimits({0, 0}));
   EXPECT_FALSE(PictureWithinLimits({30000, 30000}));
+
+  // Whole pictures: an icon is also judged by the images inside it.
+  EXPECT_TRUE(PictureHeadersWithinLimits(ReadFileBytes(TestDataFile("pictures/icon.ico"))));
+  EXPECT_TRUE(PictureHeadersWithinLimits(MakePng(600, 500)));
+  EXPECT_FALSE(PictureHeadersWithinLimits(hostile::IconHidingAHugeBitmap()));
+  EXPECT_FALSE(PictureHeadersWithinLimits(hostile::HugeGif()));
+  EXPECT_FALSE(PictureHeadersWithinLimits(Bytes()));
 }
 
 TEST_F(EntryListTest, SkipNextSelectionSwallowsExactlyOneEvent) {

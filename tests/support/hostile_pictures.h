@@ -93,6 +93,27 @@ inline Bytes JpegClaiming(Bytes jpeg, int width, int height) {
   return jpeg;
 }
 
+// An icon whose directory says 32 x 32 and whose bitmap inside claims 30000 x 30000.
+inline Bytes IconHidingAHugeBitmap() {
+  Bytes ico;
+  PutLe(ico, 0, 2);
+  PutLe(ico, 1, 2);
+  PutLe(ico, 1, 2);
+  ico.insert(ico.end(), {32, 32, 0, 0});
+  PutLe(ico, 1, 2);
+  PutLe(ico, 32, 2);
+  PutLe(ico, 140, 4);  // the image's bytes
+  PutLe(ico, 22, 4);   // where they begin
+  PutLe(ico, 40, 4);
+  PutLe(ico, 30000, 4);
+  PutLe(ico, 60000, 4);
+  PutLe(ico, 1, 2);
+  PutLe(ico, 32, 2);
+  for (int i = 0; i < 6; ++i) PutLe(ico, 0, 4);
+  ico.resize(22 + 140, 0x7F);
+  return ico;
+}
+
 struct Case {
   std::string what;
   Bytes bytes;
@@ -107,6 +128,7 @@ inline std::vector<Case> Pictures(const Bytes& realJpeg) {
       {"png30000", png},
       {"pngOneRowTooLong", PngClaiming(16385, 1)},  // within the pixels, beyond the side
       {"jpeg30000", JpegClaiming(realJpeg, 30000, 30000)},
+      {"icoHidingABmp30000", IconHidingAHugeBitmap()},
       {"pngCutInItsHeader", Bytes(png.begin(), png.begin() + 20)},
   };
 }

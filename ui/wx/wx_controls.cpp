@@ -654,7 +654,7 @@ Text FromWx(const wxString& text) { return ConvertTypedUtf8ToGbk(text.utf8_strin
 wxImage DecodePicture(const Bytes& bytes) {
   if (bytes.empty()) return wxImage();
   // The header's size first: a picture beyond the limits, or one it cannot size, is not decoded.
-  if (!PictureWithinLimits(MeasurePicture(bytes))) return wxImage();
+  if (!PictureHeadersWithinLimits(bytes)) return wxImage();
   wxLogNull quiet;  // bytes that hold no picture are an empty picture, not an error
   wxMemoryInputStream stream(bytes.data(), bytes.size());
   wxImage image;
