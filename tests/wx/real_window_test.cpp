@@ -197,6 +197,28 @@ TEST_F(WxTest, TheSearchButtonDrawsItsCaptionBesideItsIcon) {
   EXPECT_GT(DarkPixels(shown, area), 10);
 }
 
+// At 0 the bar is an empty trough, not a white box beside the edit boxes.
+TEST_F(WxTest, AnEmptyProgressBarDoesNotLookLikeAnEditBox) {
+  Load(ExportWindow::Self);
+  auto* bar = Widget<wxWindow>(ExportWindow::ProgressBar);
+  auto* edit = Widget<wxWindow>(ExportWindow::PathBox);
+  ASSERT_EQ(Control(ExportWindow::ProgressBar).progress, 0);
+  bar->Refresh();
+  bar->Update();
+  ui::DelayPumping(200);
+  const wxImage barShown = Grab(wxRect(bar->GetScreenPosition(), bar->GetSize()));
+  const wxImage editShown = Grab(wxRect(edit->GetScreenPosition(), edit->GetSize()));
+  ASSERT_TRUE(barShown.IsOk());
+  ASSERT_TRUE(editShown.IsOk());
+  const wxPoint barMiddle(barShown.GetWidth() / 2, barShown.GetHeight() / 2);
+  const wxPoint editMiddle(editShown.GetWidth() / 2, editShown.GetHeight() / 2);
+  const int barLight = barShown.GetRed(barMiddle.x, barMiddle.y) + barShown.GetGreen(barMiddle.x, barMiddle.y) +
+                       barShown.GetBlue(barMiddle.x, barMiddle.y);
+  const int editLight = editShown.GetRed(editMiddle.x, editMiddle.y) +
+                        editShown.GetGreen(editMiddle.x, editMiddle.y) + editShown.GetBlue(editMiddle.x, editMiddle.y);
+  EXPECT_LT(barLight, editLight - 3 * 20);
+}
+
 TEST_F(WxTest, PicturesClaimingHugeSizesShowAsNoPicture) {
   std::ifstream jpegFile(std::string(SNIPDOCK_TEST_DATA) + "/pictures/large.jpg", std::ios::binary);
   const Bytes jpeg((std::istreambuf_iterator<char>(jpegFile)), std::istreambuf_iterator<char>());
