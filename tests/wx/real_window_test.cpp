@@ -7,11 +7,13 @@
 #include <wx/statbmp.h>
 #include <wx/statusbr.h>
 #include <wx/textdlg.h>
+#include <wx/uiaction.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "runtime/picture.h"
 #include "tests/support/hostile_pictures.h"
@@ -152,6 +154,38 @@ TEST_F(WxTest, TheToolkitDrawsInTheWindowsFont) {
   wxFont shown;
   ASSERT_TRUE(shown.SetNativeFontInfo(toolkit));
   EXPECT_NEAR(shown.GetPixelSize().y, 12, 1);
+}
+
+// The file chooser stores its settings as it closes; without a session bus that printed a
+// warning for each one.
+TEST_F(WxTest, AFileDialogLeavesNoSettingsWarningsWithoutASessionBus) {
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (bus != nullptr && *bus != '\0') GTEST_SKIP() << "a session bus stores the settings";
+  Load(AddWindow::Self);
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("wx_stderr_" + std::to_string(::getpid()) + ".txt");
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  std::FILE* capture = std::fopen(file.c_str(), "w");
+  ASSERT_NE(capture, nullptr);
+  ::dup2(::fileno(capture), 2);
+  std::thread closer([] {
+    ui::DelayPumping(800);  // a worker's wait: the chooser is up by then
+    ui::RunOnGui([] { wxUIActionSimulator().Char(WXK_ESCAPE); });
+  });
+  const bool chosen = ui::ShowCommonDialog(AddWindow::PictureDialog);
+  closer.join();
+  ui::DelayPumping(500);  // the settings are written after the chooser has gone
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::fclose(capture);
+  std::ifstream in(file);
+  const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(printed.find("dconf"), std::string::npos) << printed;
 }
 
 TEST_F(WxTest, TheStatusBarStaysAtTheBottomEdgeAtAnySize) {
