@@ -50,18 +50,23 @@ inline Bytes HugeGif() {
   return gif;
 }
 
+// A bitmap's 40-byte info header, one plane, no compression.
+inline void PutBitmapInfoHeader(Bytes& out, std::uint32_t width, std::uint32_t height, int bits) {
+  PutLe(out, 40, 4);
+  PutLe(out, width, 4);
+  PutLe(out, height, 4);
+  PutLe(out, 1, 2);
+  PutLe(out, static_cast<std::uint32_t>(bits), 2);
+  for (int i = 0; i < 6; ++i) PutLe(out, 0, 4);
+}
+
 // A 24-bit BMP of 30000 x 30000 with 100 bytes of pixels: 154 bytes.
 inline Bytes HugeBmp() {
   Bytes bmp = {'B', 'M'};
   PutLe(bmp, 154, 4);
   PutLe(bmp, 0, 4);
   PutLe(bmp, 54, 4);
-  PutLe(bmp, 40, 4);
-  PutLe(bmp, 30000, 4);
-  PutLe(bmp, 30000, 4);
-  PutLe(bmp, 1, 2);
-  PutLe(bmp, 24, 2);
-  for (int i = 0; i < 6; ++i) PutLe(bmp, 0, 4);
+  PutBitmapInfoHeader(bmp, 30000, 30000, 24);
   bmp.resize(154, 0x7F);
   return bmp;
 }
@@ -104,12 +109,7 @@ inline Bytes IconHidingAHugeBitmap() {
   PutLe(ico, 32, 2);
   PutLe(ico, 140, 4);  // the image's bytes
   PutLe(ico, 22, 4);   // where they begin
-  PutLe(ico, 40, 4);
-  PutLe(ico, 30000, 4);
-  PutLe(ico, 60000, 4);
-  PutLe(ico, 1, 2);
-  PutLe(ico, 32, 2);
-  for (int i = 0; i < 6; ++i) PutLe(ico, 0, 4);
+  PutBitmapInfoHeader(ico, 30000, 60000, 32);  // an icon's bitmap counts its mask in the height
   ico.resize(22 + 140, 0x7F);
   return ico;
 }
