@@ -29,6 +29,15 @@ std::map<BindingKey, Handler> handlers;
 std::map<std::string, CloseHandler> closeHandlers;
 int dispatchDepth = 0;
 int carriedCalls = 0;  // calls of workers running on the GUI thread now
+// The windows whose handlers run now, innermost last; "" for a worker's call carried inside.
+std::vector<std::string> handlingWindows;
+
+struct Handling {
+  explicit Handling(const std::string& window) { handlingWindows.push_back(window); }
+  ~Handling() { handlingWindows.pop_back(); }
+  Handling(const Handling&) = delete;
+  Handling& operator=(const Handling&) = delete;
+};
 
 struct ExitRoutine {
   std::mutex mutex;
@@ -129,6 +138,7 @@ void InstallBackend(Backend* backend) {
   windows.clear();
   dispatchDepth = 0;
   carriedCalls = 0;
+  handlingWindows.clear();
   {
     ExitRoutine& exit = TheExitRoutine();
     std::lock_guard<std::mutex> lock(exit.mutex);
@@ -161,6 +171,7 @@ void RunOnGui(const std::function<void()>& task) {
     bool ended = false;
     ++carriedCalls;
     try {
+      Handling handling("");
       task();
     } catch (const ProgramEnd&) {
       call->error = std::current_exception();
@@ -255,6 +266,7 @@ bool Dispatch(const std::string& window, const std::string& control, EventKind k
   bool result = true;
   try {
     Depth depth;
+    Handling handling(window);
     if (closeHandler) {
       result = closeHandler();
     } else {
@@ -279,6 +291,11 @@ std::vector<WindowModel*> LoadedWindows() {
   std::vector<WindowModel*> all;
   for (auto& window : windows) all.push_back(window.get());
   return all;
+}
+
+WindowModel* HandlingWindow() {
+  if (handlingWindows.empty() || handlingWindows.back().empty()) return nullptr;
+  return core::FindWindow(WindowRef{handlingWindows.back().c_str()});
 }
 
 bool RaiseEvent(WindowModel& window, const char* control, EventKind kind, int arg) {
