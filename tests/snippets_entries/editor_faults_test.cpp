@@ -51,26 +51,8 @@ class FaultyFolder {
   FileSystemOps former_;
 };
 
-class EditorFaultsTest : public EntriesTest {
+class EditorFaultsTest : public EditorTest {
  protected:
-  void SetUp() override {
-    EntriesTest::SetUp();
-    if (HasFatalFailure()) return;
-    directory = AddDirectory("算法", 3150);
-    SelectDirectory(directory);
-  }
-
-  void OpenForAdding() { hl::ChooseMenuItem(MainWindow::Self, MainWindow::AddEntryMenuItem.name); }
-  void OpenForModifying(int row) {
-    hl::FocusListRow(MainWindow::EntryListView, row);
-    hl::ChooseMenuItem(MainWindow::Self, MainWindow::ModifyEntryMenuItem.name);
-  }
-  void Save() {
-    hl::ClearRecords();
-    hl::Click(aw::SaveButton);
-    hl::WaitIdle();
-  }
-  Text LastMessage() { return hl::MessagesShown().empty() ? "" : hl::MessagesShown().back().text; }
   // Fills the editor with a name, a usage text, a PNG picture and a ".cpp" example.
   void FillNewEntry(const Text& name, const Bytes& exampleBytes) {
     hl::TypeText(aw::NameBox, name);
@@ -98,7 +80,6 @@ class EditorFaultsTest : public EntriesTest {
     return files;
   }
 
-  int directory = -1;
   const Bytes picture = MakePng(40, 30);
   const Bytes example = BytesOf("int own_example();\n");
 };

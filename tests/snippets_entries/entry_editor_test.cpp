@@ -23,20 +23,8 @@ namespace aw = AddWindow;
 const Text kImagesPrefix = "\\DATA\\图片\\";
 const Text kExamplesPrefix = "\\DATA\\例程\\";
 
-class EntryEditorTest : public EntriesTest {
+class EntryEditorTest : public EditorTest {
  protected:
-  void SetUp() override {
-    EntriesTest::SetUp();
-    if (HasFatalFailure()) return;
-    directory = AddDirectory("算法", 3150);
-    SelectDirectory(directory);
-  }
-
-  void OpenForAdding() { hl::ChooseMenuItem(MainWindow::Self, MainWindow::AddEntryMenuItem.name); }
-  void OpenForModifying(int row) {
-    hl::FocusListRow(MainWindow::EntryListView, row);
-    hl::ChooseMenuItem(MainWindow::Self, MainWindow::ModifyEntryMenuItem.name);
-  }
   void ChoosePicture(const Text& path) {
     hl::AnswerFileDialog(path);
     hl::Click(aw::AddPictureButton);
@@ -45,12 +33,6 @@ class EntryEditorTest : public EntriesTest {
     hl::AnswerFileDialog(path);
     hl::Click(aw::AddExampleButton);
   }
-  void Save() {
-    hl::ClearRecords();
-    hl::Click(aw::SaveButton);
-    hl::WaitIdle();
-  }
-  Text LastMessage() { return hl::MessagesShown().empty() ? "" : hl::MessagesShown().back().text; }
   int LastFlags() { return hl::MessagesShown().empty() ? -1 : hl::MessagesShown().back().flags; }
 
   // Adds an entry through the editor: a PNG picture and a ".cpp" example.
@@ -64,7 +46,6 @@ class EntryEditorTest : public EntriesTest {
     Save();
   }
 
-  int directory = -1;
   const Bytes picture = MakePng(320, 240);
   const Bytes example = BytesOf("int search(int* a, int n) { return -1; }\n");
 };
