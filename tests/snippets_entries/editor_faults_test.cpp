@@ -9,6 +9,7 @@
 #include <string>
 
 #include "resources/window_ids.h"
+#include "runtime/codepage.h"
 #include "runtime/database.h"
 #include "runtime/database_test_hooks.h"
 #include "runtime/files.h"
@@ -200,6 +201,53 @@ INSTANTIATE_TEST_SUITE_P(
                          u8"INSERT INTO `内含信息` (`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES "
                          u8"('/算法','笑😀','\\DATA\\方法\\QQQQQQQQQQQQQQQ.txt','d',"
                          u8"'\\DATA\\图片\\QQQQQQQQQQQQQQQ.png','\\DATA\\例程\\QQQQQQQQQQQQQQQ.cpp','3150');"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+struct UnstorableCase {
+  const char* what;
+  ui::ControlRef box;
+  const char* message;
+};
+
+class UnstorableFieldTest : public EditorFaultsTest, public ::testing::WithParamInterface<UnstorableCase> {};
+
+// A typed character that GBK cannot hold (an emoji, U+20000) is refused with the field named,
+// when adding and when modifying; nothing is stored and nothing becomes "?".
+TEST_P(UnstorableFieldTest, SaveIsRefusedNamingTheField) {
+  const UnstorableCase& c = GetParam();
+  AddEntry("旧条目", example);
+  const auto rows = ReadRows();
+  const auto files = DataFiles();
+  for (const char* utf8 : {"\xE7\xAC\x91\xF0\x9F\x98\x80", "\xF0\xA0\x80\x80"}) {
+    OpenForAdding();
+    FillNewEntry("新条目", example);
+    hl::TypeText(c.box, ConvertTypedUtf8ToGbk(utf8));
+    Save();
+    ASSERT_EQ(hl::MessagesShown().size(), 1u);
+    EXPECT_EQ(LastMessage(), c.message);
+    EXPECT_EQ(hl::MessagesShown().back().flags, ui::kMbIconWarning);
+
+    OpenForModifying(0);
+    hl::TypeText(c.box, ConvertTypedUtf8ToGbk(utf8));
+    Save();
+    ASSERT_EQ(hl::MessagesShown().size(), 1u);
+    EXPECT_EQ(LastMessage(), c.message);
+
+    EXPECT_EQ(ReadRows().size(), 1u);
+    EXPECT_EQ(ReadRows()[0].name, rows[0].name);
+    EXPECT_EQ(ReadRows()[0].description, rows[0].description);
+    EXPECT_EQ(DataFiles(), files);
+    EXPECT_TRUE(ui::IsCreated(aw::Self));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, UnstorableFieldTest,
+    ::testing::Values(
+        UnstorableCase{"Name", aw::NameBox, "名称中含有无法保存的字符（如表情符号），请修改后再保存!!"},
+        UnstorableCase{"Usage", aw::UsageBox, "使用方法中含有无法保存的字符（如表情符号），请修改后再保存!!"},
+        UnstorableCase{"Description", aw::DescriptionBox,
+                       "说明中含有无法保存的字符（如表情符号），请修改后再保存!!"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 // The copy "lswj" of the old example cannot be written (a folder of that name, or the
