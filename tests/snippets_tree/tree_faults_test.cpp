@@ -142,6 +142,21 @@ TEST_F(TreeFaultsTest, FailedSavesAreToldOnceAndTheChangeIsStoredLater) {
   EXPECT_EQ(MessagesContaining("保存目录失败"), 1);
 }
 
+// The close's save meets a lock: the user is told before the program ends, and the table keeps
+// its former rows instead of a half-written tree.
+TEST_F(TreeFaultsTest, CloseWhileTheLibraryIsLockedTellsAndKeepsTheTable) {
+  StartWith(kThree);
+  ui::TreeAddItem(Tree, -1, "D", 200);
+  {
+    ForeignLock lock(InProgram("\\DATA.mdb"));
+    ASSERT_TRUE(lock.locked());
+    headless::AskToClose(MainWindow::Self);
+    EXPECT_EQ(MessagesContaining("保存目录失败"), 1);
+    EXPECT_EQ(headless::EndedWithCode(), std::optional<int>(0));
+  }
+  EXPECT_EQ(DirectoryRows(), kThreeRows);
+}
+
 TEST_F(TreeFaultsTest, SaveOfATreeThatNeverLoadedLeavesTheTable) {
   StartWith(kThree);
   ui::TreeClear(Tree);
