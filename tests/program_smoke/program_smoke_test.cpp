@@ -211,6 +211,8 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
 
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+  // The instance's temporary copies went with it.
+  EXPECT_TRUE(fs::is_empty(base_ / "tmp"));
 
   DatabaseUnit db;
   ASSERT_TRUE(OdbcOpen(db, Library()));
@@ -234,6 +236,7 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   EXPECT_FALSE(SendClose(kBoxTitle)) << "a message box at the second start";
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+  EXPECT_TRUE(fs::is_empty(base_ / "tmp"));
   EXPECT_EQ(DirectoryRows(), (std::vector<std::vector<Text>>{
                                  {"A", "-1", "50"}, {"B", "0", "100"}, {"C", "-1", "150"}}));
 }
