@@ -59,6 +59,10 @@ bool BeginListing(unsigned generation) {
   });
 }
 
+bool BeginSearchListing(unsigned generation) {
+  return BeginListing(generation) && RunIfCurrent(generation, [] { ListShowsDirectory = false; });
+}
+
 bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
   std::vector<EntryRecord> batch;
   for (;;) {

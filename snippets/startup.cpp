@@ -9,11 +9,14 @@
 #include "runtime/files.h"
 #include "runtime/threads.h"
 #include "snippets/directory_tree.h"
+#include "snippets/entry_actions.h"
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
+#include "snippets/online_services.h"
+#include "snippets/update_check.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
@@ -86,8 +89,9 @@ void MainWindow_OnCreated() {
 
   ForgetLoadedTree();
   StartDirectoryTreeLoad();
-  // Still to come here, in this order: the update check and the start report to the online
-  // counter.
+  // Nothing of the web waits here: both run on workers of their own.
+  StartThread(CheckForUpdateThread);
+  StartThread(ReportOnlineCountThread, OnlineCountStart);
 
   ui::SetTrayIcon(MainWindow::Self, TrayIconImage(), kTrayTip);
 }
@@ -98,4 +102,6 @@ void BindSnippetHandlers() {
   BindExitHandlers();
   BindEntryListHandlers();
   BindEntryEditorHandlers();
+  BindSearchAndEntryActionHandlers();
+  BindOnlineServiceHandlers();
 }

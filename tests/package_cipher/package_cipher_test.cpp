@@ -13,27 +13,9 @@
 #include "runtime/codepage.h"
 #include "runtime/files.h"
 #include "runtime/md5.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device seed;
-    for (;;) {
-      path_ = std::filesystem::temp_directory_path() / ("package_cipher_tests_" + std::to_string(seed()));
-      if (std::filesystem::create_directory(path_)) break;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  Text operator/(const Text& name) const { return ConvertUtf8ToGbk(path_.string()) + "/" + name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   std::string out;

@@ -18,36 +18,11 @@
 
 #include "runtime/codepage.h"
 #include "runtime/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device seed;
-    for (;;) {
-      path_ = fs::temp_directory_path() / ("zip_tests_" + std::to_string(seed()));
-      if (fs::create_directory(path_)) break;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    // Read-only leftovers must not keep the folder.
-    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& native() const { return path_; }
-  Text text() const { return ConvertUtf8ToGbk(path_.string()); }
-  Text operator/(const Text& name) const { return text() + "/" + name; }
-
- private:
-  fs::path path_;
-};
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 

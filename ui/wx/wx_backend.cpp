@@ -20,6 +20,7 @@
 
 #include "runtime/files.h"
 #include "runtime/clock.h"
+#include "runtime/platform.h"
 #include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
@@ -299,9 +300,7 @@ class WxBackend final : public Backend {
     return it == ids.end() ? std::string() : it->second;
   }
 
-  void ShellOpen(const Text& path) override {
-    wxLaunchDefaultApplication(wxString::FromUTF8(NativePath(path)));
-  }
+  void ShellOpen(const Text& path) override { PlatformOpenWithDefaultProgram(NativePath(path)); }
 
   [[noreturn]] void Terminate(int code) override {
     // Workers may still run: the process ends at once, without tearing the toolkit down.
