@@ -19,6 +19,7 @@
 #include "snippets/library.h"
 #include "tests/database/other_process.h"
 #include "tests/snippets_entries/entries_fixture.h"
+#include "tests/support/write_fault.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -28,28 +29,13 @@ namespace hl = ui::headless;
 namespace aw = AddWindow;
 namespace fs = std::filesystem;
 
-// Writes below one folder fail the way the fault does; everything else is the native table.
-// The former table comes back when the object goes.
+// Writes below a folder fail as a read-only folder or a full disk makes them fail.
 enum class Fault { kReadOnly, kDiskFull };
-class FaultyFolder {
+class FaultyFolder : public WriteFault {
  public:
-  FaultyFolder(const Text& folder, Fault fault) {
-    const std::string prefix = NativePath(folder) + "/";
-    FileSystemOps ops = NativeFileSystem();
-    const auto nativeWrite = ops.write;
-    ops.write = [prefix, fault, nativeWrite](const std::string& native, const Bytes& bytes) {
-      if (native.compare(0, prefix.size(), prefix) != 0) return nativeWrite(native, bytes);
-      if (fault == Fault::kReadOnly) return WriteOutcome::kNotOpened;
-      // The disk fills up halfway: part of the content is in the file.
-      nativeWrite(native, Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
-      return WriteOutcome::kIncomplete;
-    };
-    former_ = InstallFileSystem(ops);
-  }
-  ~FaultyFolder() { InstallFileSystem(former_); }
-
- private:
-  FileSystemOps former_;
+  FaultyFolder(const Text& folder, Fault fault)
+      : WriteFault(NativePath(folder) + "/",
+                   fault == Fault::kReadOnly ? WriteOutcome::kNotOpened : WriteOutcome::kIncomplete) {}
 };
 
 class EditorFaultsTest : public EditorTest {
