@@ -23,12 +23,6 @@
 
 namespace {
 
-constexpr const char* kCreateDirectoryTable =
-    "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
-constexpr const char* kCreateEntryTable =
-    "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` VARCHAR(255) "
-    ",`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` VARCHAR(255));";
-
 void RunEmptyRoutine() {}
 
 // The program folder starts with the temporary folder less its trailing separator: a plain

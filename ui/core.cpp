@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
@@ -152,6 +153,61 @@ void InstallBackend(Backend* backend) {
 Backend* CurrentBackend() { return installed.load(); }
 
 bool OnGuiThread() { return std::this_thread::get_id() == guiThread; }
+
+namespace {
+
+struct PostedTasks {
+  std::mutex mutex;
+  std::deque<std::function<void()>> tasks;
+};
+PostedTasks& ThePostedTasks() {
+  static PostedTasks* const posted = new PostedTasks;  // outlives static destructors
+  return *posted;
+}
+
+}  // namespace
+
+void Backend::Post(std::function<void()> task) {
+  PostedTasks& posted = ThePostedTasks();
+  {
+    std::lock_guard<std::mutex> lock(posted.mutex);
+    posted.tasks.push_back(std::move(task));
+    if (WakeGui()) return;
+    task = std::move(posted.tasks.back());
+    posted.tasks.pop_back();
+  }
+  task();  // no loop runs any more: nothing is left for the task to reach but itself
+}
+
+bool RunPostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  bool ran = false;
+  for (;;) {
+    std::function<void()> task;
+    {
+      std::lock_guard<std::mutex> lock(posted.mutex);
+      if (posted.tasks.empty()) return ran;
+      task = std::move(posted.tasks.front());
+      posted.tasks.pop_front();
+    }
+    task();
+    ran = true;
+  }
+}
+
+bool HasPostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  std::lock_guard<std::mutex> lock(posted.mutex);
+  return !posted.tasks.empty();
+}
+
+std::deque<std::function<void()>> TakePostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  std::lock_guard<std::mutex> lock(posted.mutex);
+  std::deque<std::function<void()>> taken;
+  taken.swap(posted.tasks);  // leaves the queue empty for certain, unlike a move
+  return taken;
+}
 
 void RunOnGui(const std::function<void()>& task) {
   Backend* backend = installed.load();

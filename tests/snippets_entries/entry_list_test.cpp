@@ -10,6 +10,7 @@
 #include "snippets/library.h"
 #include "tests/snippets_entries/entries_fixture.h"
 #include "tests/support/hostile_pictures.h"
+#include "tests/support/stored_bomb.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -325,8 +326,29 @@ INSTANTIATE_TEST_SUITE_P(Files, BadStoredFileTest,
                          ::testing::Values(BadStoredCase{"missing", false, {}},
                                            BadStoredCase{"plain", true, BytesOf("just some text bytes")},
                                            BadStoredCase{"short", true, {0x0D, 0x0F, 0x3E}},
-                                           BadStoredCase{"empty", true, {}}),
+                                           BadStoredCase{"empty", true, {}},
+                                           // 2 MB that inflate to 2 GiB, claimed or hidden
+                                           BadStoredCase{"bomb", true, MakeStoredBomb(0x80000000u, 2048)},
+                                           BadStoredCase{"bombAtTheLimit", true,
+                                                         MakeStoredBomb(kMaxStoredFileLength, 2048)}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// The probe file of the preview lives only as long as the program: its end removes it with the
+// instance's folder.
+TEST_F(EntryListTest, ProbeFileIsRemovedWhenTheProgramEnds) {
+  const int dir = AddDirectory("A", 5);
+  InsertEntry({.name = "n", .description = "", .usage = "u", .picture = MakePng(20, 10)}, 5, kIdA);
+  SelectDirectory(dir);
+  hl::FocusListRow(EntryListView, 0);
+  const Text probe = PictureProbeFile();
+  const Text folder = InstanceTempFolder();
+  ASSERT_TRUE(FileExists(probe));
+
+  hl::AskToClose(MainWindow::Self);
+  ASSERT_EQ(hl::EndedWithCode(), std::optional<int>(0));
+  EXPECT_FALSE(FileExists(probe));
+  EXPECT_FALSE(FileExists(folder));
+}
 
 TEST_F(EntryListTest, StoredFileThatIsNoPictureShowsNothing) {
   const int dir = AddDirectory("A", 5);

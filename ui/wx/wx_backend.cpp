@@ -21,8 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
 
 #include "runtime/files.h"
 #include "runtime/clock.h"
@@ -154,13 +152,10 @@ class WxBackend final : public Backend {
   }
 
   // --- loop, tasks and clock ---
-  void Post(std::function<void()> task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
+  bool WakeGui() override {
     // The event wakes whichever loop runs, a modal dialog's too.
     if (!queued_.exchange(true)) dispatcher_.QueueEvent(new wxThreadEvent);
+    return true;
   }
 
   void RunLoop(const std::function<bool()>& stop) override {
@@ -389,20 +384,7 @@ class WxBackend final : public Backend {
   }
 
  private:
-  bool RunTasks() {
-    bool ran = false;
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (tasks_.empty()) return ran;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-      ran = true;
-    }
-  }
+  bool RunTasks() { return RunPostedTasks(); }
 
   // Menus drop down from the bar; an entry without items is a command on the bar itself.
   void BuildMenuBar(WindowModel& window, WindowWidgets& widgets) {
@@ -518,8 +500,6 @@ class WxBackend final : public Backend {
   wxGUIEventLoop* loop_;
   wxEvtHandler dispatcher_;
   std::atomic<bool> queued_{false};
-  std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;
 };
 
 }  // namespace
