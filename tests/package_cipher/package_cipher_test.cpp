@@ -13,6 +13,7 @@
 #include "runtime/codepage.h"
 #include "runtime/files.h"
 #include "runtime/md5.h"
+#include "runtime/memory_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -271,8 +272,16 @@ TEST(PackageCipher, EmptyPasswordIsAPlainFile) {
 
   const int f = OpenDataFile(folder / "plain.yrd", kFileModeCreate, "", 10);
   ASSERT_NE(f, 0);
+  // Memory files and data files share the numbers and the calls.
+  const int memory = OpenMemoryFile();
+  EXPECT_NE(memory, f);
+  EXPECT_TRUE(WriteBytes(memory, Bytes{1, 2, 3}));
   EXPECT_TRUE(WriteBytes(f, data));
-  CloseFile(f);
+  EXPECT_EQ(FileLength(memory), 3);
+  EXPECT_EQ(FileLength(f), static_cast<std::int64_t>(data.size()));
+  EXPECT_TRUE(CloseFile(memory));
+  EXPECT_TRUE(CloseFile(f));
+  EXPECT_FALSE(CloseFile(f));
   EXPECT_EQ(ReadFileBytes(folder / "plain.yrd"), data);
 }
 

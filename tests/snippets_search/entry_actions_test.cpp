@@ -10,6 +10,7 @@
 #include "snippets/entry_actions.h"
 #include "snippets/globals.h"
 #include "tests/snippets_entries/entries_fixture.h"
+#include "tests/support/write_fault.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -24,26 +25,6 @@ const Text kIdB = "DDDDDDDDDDDDDDb";
 Text UsagePath(const Text& id) { return "\\DATA\\方法\\" + id + ".txt"; }
 Text PicturePath(const Text& id) { return "\\DATA\\图片\\" + id + ".png"; }
 Text ExamplePath(const Text& id) { return "\\DATA\\例程\\" + id + ".cpp"; }
-
-// Writes through the installed table fail for native paths that contain the given text, the
-// way a full disk or a read-only folder makes them; the former table comes back at the end.
-class WriteFault {
- public:
-  WriteFault(std::string inPath, WriteOutcome outcome) {
-    FileSystemOps ops;
-    const FileSystemOps native = NativeFileSystem();
-    ops.write = [=](const std::string& path, const Bytes& bytes) {
-      if (path.find(inPath) == std::string::npos) return native.write(path, bytes);
-      if (outcome == WriteOutcome::kIncomplete) native.write(path, Bytes(1, 'x'));
-      return outcome;
-    };
-    saved_ = InstallFileSystem(ops);
-  }
-  ~WriteFault() { InstallFileSystem(saved_); }
-
- private:
-  FileSystemOps saved_;
-};
 
 class EntryActionsTest : public EntriesTest {
  protected:

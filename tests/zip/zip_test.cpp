@@ -18,6 +18,7 @@
 
 #include "runtime/codepage.h"
 #include "runtime/files.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_folder.h"
 #include "tests/zip/crafted_zip.h"
 
@@ -177,12 +178,9 @@ TEST(ZipCompress, InfoZipListsTheArchive) {
   MakeDataFolder(t, t / "DATA");
   ASSERT_TRUE(ZipCompress(t / "DATA", t / "ls.zip"));
   const std::string command = "unzip -v '" + (t.native() / "ls.zip").string() + "' 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  ASSERT_EQ(pclose(pipe), 0) << output;
+  int status = 0;
+  const std::string output = CommandOutput(command, status);
+  ASSERT_EQ(status, 0) << output;
   EXPECT_NE(output.find("16 files"), std::string::npos) << output;
   EXPECT_NE(output.find("Stored"), std::string::npos);
   EXPECT_NE(output.find("Defl:X"), std::string::npos) << output;  // level 8: "maximum"
