@@ -1,6 +1,7 @@
-// The real update.exe: it ends at once without its one argument, and with a page announcing a
+// The real update.exe on an X server of its own: it ends at once without its one argument, and with a page announcing a
 // zip update it downloads the archive into its folder, unpacks it there and asks to close.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -61,19 +62,41 @@ bool AskToClose(const std::string& title) {
 class UpdateProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
     if (!fs::exists(UPDATE_PROGRAM)) GTEST_SKIP() << "update.exe is not built";
     if (std::string(SEND_CLOSE_PROGRAM).empty() || !fs::exists(SEND_CLOSE_PROGRAM)) GTEST_SKIP() << "no send_close";
     base_ = temp_.native();
     program_ = base_ / "program";
     fs::create_directories(program_);
     fs::copy_file(UPDATE_PROGRAM, program_ / "update.exe");
+    StartDisplay();
+  }
+  // An X server of this test's own: other real-window tests show boxes of the same title at the
+  // same time, and closing windows by title must reach only ours.
+  void StartDisplay() {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string xvfb = "/usr/bin/Xvfb", fd = std::to_string(fds[1]);
+    std::string screen = "0", size = "800x600x24";
+    std::string a1 = "-displayfd", a2 = "-screen", a3 = "-nolisten", a4 = "tcp";
+    char* argv[] = {xvfb.data(), a1.data(), fd.data(), a2.data(), screen.data(), size.data(), a3.data(), a4.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&display_, xvfb.c_str(), nullptr, nullptr, argv, environ), 0);
+    close(fds[1]);
+    std::string number;
+    pollfd pfd{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&pfd, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", (":" + number).c_str(), 1);
   }
   // A program still running when a test failed is ended; the folder goes with temp_.
   void TearDown() override {
-    if (child_ <= 0) return;
-    kill(child_, SIGKILL);
-    waitpid(child_, nullptr, 0);
+    for (pid_t* pid : {&child_, &display_}) {
+      if (*pid <= 0) continue;
+      kill(*pid, SIGKILL);
+      waitpid(*pid, nullptr, 0);
+    }
   }
 
   void Start(std::vector<std::string> args) {
@@ -101,6 +124,7 @@ class UpdateProgramTest : public ::testing::Test {
   fs::path base_;
   fs::path program_;
   pid_t child_ = -1;
+  pid_t display_ = -1;
   web_test::TestServer server;
 };
 
