@@ -137,6 +137,16 @@ TEST_F(WxTest, BoxesAndFileDialogsSpeakChineseWhateverTheMachinesLanguage) {
   EXPECT_EQ(Shown(wxString::FromUTF8(dgettext("gtk30", "_Open"))), "打开(_O)");
 }
 
+// Closing a question box by its close box must not count as Yes: every Yes here ends or
+// replaces something.
+TEST_F(WxTest, ClosingAQuestionBoxAnswersNo) {
+  AnswerModal([](wxDialog& dialog) {
+    dialog.Close();
+    return true;
+  });
+  EXPECT_EQ(ui::ShowMessageBox("是否关闭？？", ui::kMbYesNo), ui::kIdNo);
+}
+
 // Menus, boxes and the file chooser are drawn by the toolkit in its default font: the windows'.
 TEST_F(WxTest, TheToolkitDrawsInTheWindowsFont) {
   using DefaultSettings = void* (*)();
