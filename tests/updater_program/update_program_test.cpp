@@ -1,13 +1,7 @@
 // The real update.exe on an X server of its own: it ends at once without its one argument, and with a page announcing a
 // zip update it downloads the archive into its folder, unpacks it there and asks to close.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,95 +10,49 @@
 #include <string>
 #include <vector>
 
-#include "runtime/clock.h"
 #include "runtime/files.h"
 #include "runtime/zip.h"
+#include "tests/support/real_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/web/test_server.h"
-
-extern char** environ;
 
 namespace {
 
 #ifndef UPDATE_PROGRAM
 #define UPDATE_PROGRAM ""
 #endif
-#ifndef SEND_CLOSE_PROGRAM
-#define SEND_CLOSE_PROGRAM ""
+#ifndef X_WINDOW_PROGRAM
+#define X_WINDOW_PROGRAM ""
 #endif
 
 namespace fs = std::filesystem;
+using real_program::WaitFor;
 
 const std::string kUpdaterTitle = reinterpret_cast<const char*>(u8"Lorvane软件更新程序");
 const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
-
-// Polls every 50 ms for up to 20 s.
-template <typename Condition>
-bool Within20Seconds(Condition condition) {
-  const std::uint64_t end = MonotonicMilliseconds() + 20000;
-  while (MonotonicMilliseconds() < end) {
-    if (condition()) return true;
-    const timespec step{0, 50 * 1000000L};
-    nanosleep(&step, nullptr);
-  }
-  return condition();
-}
 
 std::string Read(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool AskToClose(const std::string& title) {
-  return std::system(("'" + std::string(SEND_CLOSE_PROGRAM) + "' '" + title + "'").c_str()) == 0;
-}
-
 class UpdateProgramTest : public ::testing::Test {
  protected:
+  // An X server of this test's own: other real-window tests show boxes of the same title at the
+  // same time, and closing windows by title must reach only ours.
   void SetUp() override {
-    if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
+    if (!real_program::CommandFound("Xvfb")) GTEST_SKIP() << "no Xvfb";
     if (!fs::exists(UPDATE_PROGRAM)) GTEST_SKIP() << "update.exe is not built";
-    if (std::string(SEND_CLOSE_PROGRAM).empty() || !fs::exists(SEND_CLOSE_PROGRAM)) GTEST_SKIP() << "no send_close";
+    if (std::string(X_WINDOW_PROGRAM).empty() || !fs::exists(X_WINDOW_PROGRAM)) GTEST_SKIP() << "no x_window";
+    ASSERT_FALSE(display_.display().empty()) << "Xvfb did not start";
     base_ = temp_.native();
     program_ = base_ / "program";
     fs::create_directories(program_);
     fs::copy_file(UPDATE_PROGRAM, program_ / "update.exe");
-    StartDisplay();
-  }
-  // An X server of this test's own: other real-window tests show boxes of the same title at the
-  // same time, and closing windows by title must reach only ours.
-  void StartDisplay() {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    std::string xvfb = "/usr/bin/Xvfb", fd = std::to_string(fds[1]);
-    std::string screen = "0", size = "800x600x24";
-    std::string a1 = "-displayfd", a2 = "-screen", a3 = "-nolisten", a4 = "tcp";
-    char* argv[] = {xvfb.data(), a1.data(), fd.data(), a2.data(), screen.data(), size.data(), a3.data(), a4.data(), nullptr};
-    ASSERT_EQ(posix_spawn(&display_, xvfb.c_str(), nullptr, nullptr, argv, environ), 0);
-    close(fds[1]);
-    std::string number;
-    pollfd pfd{fds[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&pfd, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-  }
-  // A program still running when a test failed is ended; the folder goes with temp_.
-  void TearDown() override {
-    for (pid_t* pid : {&child_, &display_}) {
-      if (*pid <= 0) continue;
-      kill(*pid, SIGKILL);
-      waitpid(*pid, nullptr, 0);
-    }
   }
 
-  void Start(std::vector<std::string> args) {
-    std::string path = (program_ / "update.exe").string();
-    std::vector<char*> argv{path.data()};
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&child_, path.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  void Start(const std::vector<std::string>& args) {
+    ASSERT_TRUE(child_.Start((program_ / "update.exe").string(), args, {"DISPLAY=" + display_.display()}));
   }
   // What the program folder holds and what reached the server, for a failure's message.
   std::string Listing() {
@@ -113,19 +61,17 @@ class UpdateProgramTest : public ::testing::Test {
     for (const auto& a : server.Arrivals()) out += "| " + a.path;
     return out;
   }
-  std::optional<int> ExitCode() {
-    int status = 0;
-    if (!Within20Seconds([&] { return waitpid(child_, &status, WNOHANG) == child_; })) return std::nullopt;
-    child_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  std::optional<int> ExitCode() { return child_.WaitForExit(); }
 
   TempFolder temp_;
+  real_program::OwnXServer display_;
+  real_program::Windows windows_{display_.display(), X_WINDOW_PROGRAM};
   fs::path base_;
   fs::path program_;
-  pid_t child_ = -1;
-  pid_t display_ = -1;
   web_test::TestServer server;
+  // Declared last, so a program still running when a test failed is ended first; the folder
+  // goes with temp_.
+  real_program::Program child_;
 };
 
 }  // namespace
@@ -147,18 +93,17 @@ TEST_F(UpdateProgramTest, ZipUpdateIsDownloadedAndUnpackedIntoItsFolder) {
   server.On("/page", web_test::Reply{200, {}, "0.6|" + url + "/update.zip|notes|\xD5\xE6|x"});  // 真 in GBK
 
   Start({url + "/page"});
-  ASSERT_TRUE(Within20Seconds([&] { return Read(program_ / "snipdock") == "new program"; })) << Listing();
-  ASSERT_TRUE(Within20Seconds([&] { return !fs::exists(program_ / "zip file updated.zip"); }));
+  ASSERT_TRUE(WaitFor([&] { return Read(program_ / "snipdock") == "new program"; })) << Listing();
+  ASSERT_TRUE(WaitFor([&] { return !fs::exists(program_ / "zip file updated.zip"); }));
   // The completion question. However the toolkit takes a closed box, the program then ends
   // with 0: at once for Yes, for No once its window is closed too.
-  ASSERT_TRUE(Within20Seconds([] { return AskToClose(kBoxTitle); })) << "no completion question";
+  ASSERT_TRUE(WaitFor([&] { return windows_.Close(kBoxTitle); })) << "no completion question";
   int status = 0;
-  ASSERT_TRUE(Within20Seconds([&] {
-    if (waitpid(child_, &status, WNOHANG) == child_) return true;
-    AskToClose(kUpdaterTitle);
+  ASSERT_TRUE(WaitFor([&] {
+    if (child_.Ended(status)) return true;
+    windows_.Close(kUpdaterTitle);
     return false;
   }));
-  child_ = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
