@@ -1,0 +1,148 @@
+// The update from end to end with the real programs: snipdock finds a newer version on the
+// loopback update page, the user says Yes, and update.exe, started by it with the link as its one
+// argument, downloads the zip into the program folder, unpacks it there and deletes it.
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "resources/resources.h"
+#include "runtime/files.h"
+#include "runtime/zip.h"
+#include "tests/support/real_program.h"
+#include "tests/support/temp_folder.h"
+#include "tests/web/test_server.h"
+
+namespace {
+
+#ifndef SNIPDOCK_PROGRAM
+#define SNIPDOCK_PROGRAM ""
+#endif
+#ifndef UPDATE_PROGRAM
+#define UPDATE_PROGRAM ""
+#endif
+#ifndef X_WINDOW_PROGRAM
+#define X_WINDOW_PROGRAM ""
+#endif
+
+namespace fs = std::filesystem;
+using real_program::WaitFor;
+
+const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The arguments a running process was started with, its own path first; empty once it is gone.
+std::vector<std::string> CommandLineOf(pid_t pid) {
+  std::vector<std::string> args;
+  const std::string all = Read("/proc/" + std::to_string(pid) + "/cmdline");
+  for (std::size_t start = 0; start < all.size();) {
+    const std::size_t end = all.find('\0', start);
+    args.push_back(all.substr(start, end - start));
+    start = end == std::string::npos ? all.size() : end + 1;
+  }
+  return args;
+}
+
+// The process running that program file; -1 when none does.
+pid_t ProcessRunning(const fs::path& program) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (fs::read_symlink(entry.path() / "exe", ec) == program) return std::stoi(name);
+  }
+  return -1;
+}
+
+class UpdateEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!real_program::CommandFound("Xvfb")) GTEST_SKIP() << "no Xvfb";
+    if (!real_program::CommandFound("xdotool")) GTEST_SKIP() << "xdotool is missing";
+    if (!fs::exists(SNIPDOCK_PROGRAM) || !fs::exists(UPDATE_PROGRAM)) GTEST_SKIP() << "the programs are not built";
+    if (std::string(X_WINDOW_PROGRAM).empty() || !fs::exists(X_WINDOW_PROGRAM)) GTEST_SKIP() << "no x_window";
+    ASSERT_FALSE(display_.display().empty()) << "Xvfb did not start";
+    // The updater outlives snipdock, which started it: as an orphan it becomes this process's
+    // child, so the test can wait for it and end it.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    base_ = temp_.native();
+    program_ = base_ / "program";
+    fs::create_directories(program_);
+    fs::create_directories(base_ / "tmp");
+    fs::copy_file(SNIPDOCK_PROGRAM, program_ / "snipdock");
+    fs::copy_file(UPDATE_PROGRAM, program_ / "update.exe");
+    // A library already there: the start shows no box before the update question.
+    ASSERT_TRUE(WriteFileBytes(PathFromNative((program_ / "DATA.mdb").string()), EmptyDatabaseTemplate()));
+  }
+  void TearDown() override { prctl(PR_SET_CHILD_SUBREAPER, 0); }
+
+  // What the program folder holds and what reached the server, for a failure's message.
+  std::string Listing() {
+    std::string out;
+    for (const auto& entry : fs::directory_iterator(program_)) out += entry.path().filename().string() + " ";
+    for (const auto& a : server.Arrivals()) out += "| " + a.path;
+    return out;
+  }
+  std::size_t ArrivalsAt(const std::string& path) const {
+    std::size_t count = 0;
+    for (const auto& a : server.Arrivals()) count += a.path == path;
+    return count;
+  }
+
+  TempFolder temp_;
+  real_program::OwnXServer display_;
+  real_program::Windows windows_{display_.display(), X_WINDOW_PROGRAM};
+  fs::path base_;
+  fs::path program_;
+  web_test::TestServer server;
+  const std::string url_ = "http://127.0.0.1:" + std::to_string(server.port());
+  // Declared last, so programs still running when a test failed are ended first.
+  real_program::Program snipdock_;
+  real_program::Program updater_;
+};
+
+}  // namespace
+
+TEST_F(UpdateEndToEndTest, YesHandsOverToTheUpdaterWhichUnpacksTheZipIntoTheProgramFolder) {
+  std::ofstream(program_ / "readme.txt") << "old notes";
+  fs::create_directories(base_ / "new" / "skins");
+  std::ofstream(base_ / "new" / "readme.txt") << "new notes";
+  std::ofstream(base_ / "new" / "skins" / "blue.skn") << "blue";
+  ASSERT_TRUE(ZipCompress(PathFromNative((base_ / "new").string()), PathFromNative((base_ / "new.zip").string())));
+  server.On("/update.zip", web_test::Reply{200, {}, Read(base_ / "new.zip")});
+  // Version 0.6 over the program's 0.51, a zip update (真 in GBK).
+  server.On("/update-info", web_test::Reply{200, {}, "0.6|" + url_ + "/update.zip|notes|\xD5\xE6|x"});
+
+  ASSERT_TRUE(snipdock_.Start((program_ / "snipdock").string(), {},
+                              {"TMPDIR=" + (base_ / "tmp").string(), "DISPLAY=" + display_.display(),
+                               "SNIPDOCK_TEST_SERVER=" + url_}));
+  // "检测到最新版本，是否更新？？", answered Yes.
+  ASSERT_TRUE(WaitFor([&] { return windows_.PressEnter(kBoxTitle); })) << "no update question " << Listing();
+  // snipdock hands over and ends without its exit sequence.
+  EXPECT_EQ(snipdock_.WaitForExit(), std::optional<int>(0)) << Listing();
+
+  ASSERT_TRUE(WaitFor([&] { return ArrivalsAt("/update-info") == 2; })) << "the updater read no page " << Listing();
+  const pid_t updater = ProcessRunning(program_ / "update.exe");
+  ASSERT_GT(updater, 0) << "the updater is not running " << Listing();
+  updater_.Adopt(updater);
+  EXPECT_EQ(CommandLineOf(updater),
+            (std::vector<std::string>{(program_ / "update.exe").string(), url_ + "/update-info"}));
+
+  ASSERT_TRUE(WaitFor([&] { return Read(program_ / "readme.txt") == "new notes"; })) << Listing();
+  EXPECT_EQ(Read(program_ / "skins" / "blue.skn"), "blue");
+  EXPECT_EQ(ArrivalsAt("/update.zip"), 1u);
+  ASSERT_TRUE(WaitFor([&] { return !fs::exists(program_ / "zip file updated.zip"); })) << Listing();
+  // "程序更新完成！是否关闭？？", answered Yes: the updater ends.
+  ASSERT_TRUE(WaitFor([&] { return windows_.PressEnter(kBoxTitle); })) << "no completion question";
+  EXPECT_EQ(updater_.WaitForExit(), std::optional<int>(0));
+}
