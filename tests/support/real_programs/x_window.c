@@ -13,6 +13,22 @@
 
 static Atom netWmName, utf8String, wmProtocols, wmDeleteWindow;
 
+/* Windows come and go while the tree is walked: one destroyed between the query that listed it
+ * and the next request about it gives an error, which must not end the helper (Xlib's default
+ * handler exits) after it may already have asked a box to close, nor count as no window. The
+ * request that failed just reports failure. */
+static int lastError = 0;
+static int NoteError(Display* display, XErrorEvent* error) {
+  (void)display;
+  lastError = error->error_code;
+  return 0;
+}
+
+static int Viewable(Display* display, Window window) {
+  XWindowAttributes attributes;
+  return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
 /* The window's title: _NET_WM_NAME when set, else WM_NAME. The caller frees it. */
 static char* TitleOf(Display* display, Window window) {
   Atom type;
@@ -57,7 +73,8 @@ static int FindBelow(Display* display, Window window, const char* title, int clo
   int count = 0;
   char* own = TitleOf(display, window);
   if (own != NULL) {
-    if (strcmp(own, title) == 0 && TakesDelete(display, window)) {
+    /* Only a shown window can take the focus. */
+    if (strcmp(own, title) == 0 && TakesDelete(display, window) && (close || Viewable(display, window))) {
       if (close) AskToClose(display, window);
       *found = window;
       ++count;
@@ -84,17 +101,21 @@ int main(int argc, char** argv) {
   }
   Display* display = XOpenDisplay(NULL);
   if (display == NULL) return 2;
+  XSetErrorHandler(NoteError);
   netWmName = XInternAtom(display, "_NET_WM_NAME", False);
   utf8String = XInternAtom(display, "UTF8_STRING", False);
   wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
   wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   Window found = None;
-  const int count = FindBelow(display, DefaultRootWindow(display), argv[2], close, &found);
+  int count = FindBelow(display, DefaultRootWindow(display), argv[2], close, &found);
+  XSync(display, False);
   if (focus && count > 0) {
+    lastError = 0;
     XRaiseWindow(display, found);
     XSetInputFocus(display, found, RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+    if (lastError != 0) count = 0; /* gone meanwhile: keys typed next would reach no box */
   }
-  XSync(display, False);
   XCloseDisplay(display);
   return count > 0 ? 0 : 1;
 }
