@@ -68,6 +68,13 @@ struct TestServer::Impl {
       auto it = routes.find(request.path);
       if (it != routes.end()) route = it->second;
     }
+    // The library answers an HTTP/1.0 request as if the connection stayed open (a Keep-Alive
+    // header, no "Connection: close") and then closes it; a client that takes the reply at its
+    // word sends its next request (a redirect's) on a socket being closed, and gives up once
+    // that has happened a few times. The reply says what the server does.
+    if (request.version == "HTTP/1.0" && request.get_header_value("Connection") != "Keep-Alive") {
+      response.set_header("Connection", "close");
+    }
     if (!route) {
       response.status = 404;
       return;
