@@ -145,9 +145,10 @@ TEST_F(UpdateEndToEndTest, YesHandsOverToTheUpdaterWhichUnpacksTheZipIntoTheProg
             (std::vector<std::string>{(program_ / "update.exe").string(), url_ + "/update-info"}));
 
   ASSERT_TRUE(WaitFor([&] { return Read(program_ / "readme.txt") == "new notes"; })) << Listing();
+  // The zip goes once every member is in place.
+  ASSERT_TRUE(WaitFor([&] { return !fs::exists(program_ / "zip file updated.zip"); })) << Listing();
   EXPECT_EQ(Read(program_ / "skins" / "blue.skn"), "blue");
   EXPECT_EQ(ArrivalsAt("/update.zip"), 1u);
-  ASSERT_TRUE(WaitFor([&] { return !fs::exists(program_ / "zip file updated.zip"); })) << Listing();
   // "程序更新完成！是否关闭？？", answered Yes: the updater ends.
   ASSERT_TRUE(WaitFor([&] {
     if (updater_.Ended(status)) return true;
