@@ -16,19 +16,12 @@
 
 namespace {
 
-#ifndef SNIPDOCK_PROGRAM
-#define SNIPDOCK_PROGRAM ""
-#endif
-#ifndef X_WINDOW_PROGRAM
-#define X_WINDOW_PROGRAM ""
-#endif
-
 namespace fs = std::filesystem;
 using real_program::WaitFor;
 
-// Window titles as X11 holds them (UTF-8).
+using real_program::kMessageBoxTitle;
+
 const std::string kMainTitle = "Lorvane-Snipdock";
-const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
 
 class ProgramSmokeTest : public ::testing::Test {
  protected:
@@ -102,7 +95,7 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   Start();
   // The missing library is announced in a box; closing the box lets the program create it.
   // (xdotool cannot match a title outside Latin-1, so the box is found by asking it to close.)
-  ASSERT_TRUE(WaitFor([&] { return SendClose(kBoxTitle); })) << "no message box";
+  ASSERT_TRUE(WaitFor([&] { return SendClose(kMessageBoxTitle); })) << "no message box";
   ASSERT_TRUE(WaitFor([&] { return fs::exists(program_ / "DATA.mdb"); }));
   ASSERT_TRUE(WaitFor([&] { return WindowShown(kMainTitle); })) << "no main window";
 
@@ -130,7 +123,7 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   }
   Start();
   ASSERT_TRUE(WaitFor([&] { return WindowShown(kMainTitle); })) << "no main window";
-  EXPECT_FALSE(SendClose(kBoxTitle)) << "a message box at the second start";
+  EXPECT_FALSE(SendClose(kMessageBoxTitle)) << "a message box at the second start";
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
   EXPECT_TRUE(fs::is_empty(base_ / "tmp"));

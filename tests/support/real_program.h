@@ -18,6 +18,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +33,23 @@ extern char** environ;
 namespace real_program {
 
 inline constexpr std::uint64_t kLimitMs = 20000;
+
+// The title of both programs' message boxes, as X11 holds it (UTF-8).
+inline const std::string kMessageBoxTitle = reinterpret_cast<const char*>(u8"信息：");
+
+// The whole file; "" when it cannot be read.
+inline std::string FileContents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, for a failure's message.
+inline std::string FolderNames(const std::filesystem::path& folder) {
+  std::string names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) names += entry.path().filename().string() + " ";
+  return names;
+}
 
 // Polls condition every 50 ms until it holds or 20 s passed.
 template <typename Condition>

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,36 +14,20 @@
 #include "resources/resources.h"
 #include "runtime/files.h"
 #include "runtime/zip.h"
-#include "tests/support/real_program.h"
-#include "tests/support/temp_folder.h"
-#include "tests/web/test_server.h"
+#include "tests/support/loopback_program_fixture.h"
 
 namespace {
 
-#ifndef SNIPDOCK_PROGRAM
-#define SNIPDOCK_PROGRAM ""
-#endif
-#ifndef UPDATE_PROGRAM
-#define UPDATE_PROGRAM ""
-#endif
-#ifndef X_WINDOW_PROGRAM
-#define X_WINDOW_PROGRAM ""
-#endif
-
 namespace fs = std::filesystem;
+using real_program::FileContents;
 using real_program::WaitFor;
 
-const std::string kBoxTitle = reinterpret_cast<const char*>(u8"信息：");
-
-std::string Read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using real_program::kMessageBoxTitle;
 
 // The arguments a running process was started with, its own path first; empty once it is gone.
 std::vector<std::string> CommandLineOf(pid_t pid) {
   std::vector<std::string> args;
-  const std::string all = Read("/proc/" + std::to_string(pid) + "/cmdline");
+  const std::string all = FileContents("/proc/" + std::to_string(pid) + "/cmdline");
   for (std::size_t start = 0; start < all.size();) {
     const std::size_t end = all.find('\0', start);
     args.push_back(all.substr(start, end - start));
@@ -64,49 +47,31 @@ pid_t ProcessRunning(const fs::path& program) {
   return -1;
 }
 
-class UpdateEndToEndTest : public ::testing::Test {
+class UpdateEndToEndTest : public LoopbackProgramTest {
  protected:
   void SetUp() override {
-    if (!real_program::CommandFound("Xvfb")) GTEST_SKIP() << "no Xvfb";
+    LoopbackProgramTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     if (!real_program::CommandFound("xdotool")) GTEST_SKIP() << "xdotool is missing";
-    if (!fs::exists(SNIPDOCK_PROGRAM) || !fs::exists(UPDATE_PROGRAM)) GTEST_SKIP() << "the programs are not built";
-    if (std::string(X_WINDOW_PROGRAM).empty() || !fs::exists(X_WINDOW_PROGRAM)) GTEST_SKIP() << "no x_window";
-    ASSERT_FALSE(display_.display().empty()) << "Xvfb did not start";
+    Install(SNIPDOCK_PROGRAM, "snipdock");
+    if (!IsSkipped()) Install(UPDATE_PROGRAM, "update.exe");
+    if (IsSkipped()) return;
     // The updater outlives snipdock, which started it: as an orphan it becomes this process's
     // child, so the test can wait for it and end it.
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    base_ = temp_.native();
-    program_ = base_ / "program";
-    fs::create_directories(program_);
     fs::create_directories(base_ / "tmp");
-    fs::copy_file(SNIPDOCK_PROGRAM, program_ / "snipdock");
-    fs::copy_file(UPDATE_PROGRAM, program_ / "update.exe");
     // A library already there: the start shows no box before the update question.
     ASSERT_TRUE(WriteFileBytes(PathFromNative((program_ / "DATA.mdb").string()), EmptyDatabaseTemplate()));
   }
   void TearDown() override { prctl(PR_SET_CHILD_SUBREAPER, 0); }
 
-  // What the program folder holds and what reached the server, for a failure's message.
-  std::string Listing() {
-    std::string out;
-    for (const auto& entry : fs::directory_iterator(program_)) out += entry.path().filename().string() + " ";
-    for (const auto& a : server.Arrivals()) out += "| " + a.path;
-    return out;
-  }
   std::size_t ArrivalsAt(const std::string& path) const {
     std::size_t count = 0;
     for (const auto& a : server.Arrivals()) count += a.path == path;
     return count;
   }
 
-  TempFolder temp_;
-  real_program::OwnXServer display_;
-  real_program::Windows windows_{display_.display(), X_WINDOW_PROGRAM};
-  fs::path base_;
-  fs::path program_;
-  web_test::TestServer server;
-  const std::string url_ = "http://127.0.0.1:" + std::to_string(server.port());
-  // Declared last, so programs still running when a test failed are ended first.
+  const std::string url_ = Url();
   real_program::Program snipdock_;
   real_program::Program updater_;
 };
@@ -119,7 +84,7 @@ TEST_F(UpdateEndToEndTest, YesHandsOverToTheUpdaterWhichUnpacksTheZipIntoTheProg
   std::ofstream(base_ / "new" / "readme.txt") << "new notes";
   std::ofstream(base_ / "new" / "skins" / "blue.skn") << "blue";
   ASSERT_TRUE(ZipCompress(PathFromNative((base_ / "new").string()), PathFromNative((base_ / "new.zip").string())));
-  server.On("/update.zip", web_test::Reply{200, {}, Read(base_ / "new.zip")});
+  server.On("/update.zip", web_test::Reply{200, {}, FileContents(base_ / "new.zip")});
   // Version 0.6 over the program's 0.51, a zip update (真 in GBK).
   server.On("/update-info", web_test::Reply{200, {}, "0.6|" + url_ + "/update.zip|notes|\xD5\xE6|x"});
 
@@ -132,7 +97,7 @@ TEST_F(UpdateEndToEndTest, YesHandsOverToTheUpdaterWhichUnpacksTheZipIntoTheProg
   int status = 0;
   ASSERT_TRUE(WaitFor([&] {
     if (snipdock_.Ended(status)) return true;
-    windows_.PressEnter(kBoxTitle);
+    windows_.PressEnter(kMessageBoxTitle);
     return false;
   })) << "no update question answered " << Listing();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -144,15 +109,15 @@ TEST_F(UpdateEndToEndTest, YesHandsOverToTheUpdaterWhichUnpacksTheZipIntoTheProg
   EXPECT_EQ(CommandLineOf(updater),
             (std::vector<std::string>{(program_ / "update.exe").string(), url_ + "/update-info"}));
 
-  ASSERT_TRUE(WaitFor([&] { return Read(program_ / "readme.txt") == "new notes"; })) << Listing();
+  ASSERT_TRUE(WaitFor([&] { return FileContents(program_ / "readme.txt") == "new notes"; })) << Listing();
   // The zip goes once every member is in place.
   ASSERT_TRUE(WaitFor([&] { return !fs::exists(program_ / "zip file updated.zip"); })) << Listing();
-  EXPECT_EQ(Read(program_ / "skins" / "blue.skn"), "blue");
+  EXPECT_EQ(FileContents(program_ / "skins" / "blue.skn"), "blue");
   EXPECT_EQ(ArrivalsAt("/update.zip"), 1u);
   // "程序更新完成！是否关闭？？", answered Yes: the updater ends.
   ASSERT_TRUE(WaitFor([&] {
     if (updater_.Ended(status)) return true;
-    windows_.PressEnter(kBoxTitle);
+    windows_.PressEnter(kMessageBoxTitle);
     return false;
   })) << "no completion question answered";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
