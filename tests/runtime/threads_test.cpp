@@ -82,3 +82,19 @@ TEST(Threads, EmptyRoutinesAndHandlesAreRefusedQuietly) {
 }
 
 }  // namespace
+
+namespace {
+
+// The observer hears of each end after it is counted, and of none once replaced.
+TEST(Threads, TheEndObserverHearsEachEndAfterItIsCounted) {
+  ASSERT_TRUE(WaitForThreads(kLimit));
+  std::promise<int> countSeen;
+  SetWorkerEndObserver([&countSeen] { countSeen.set_value(ActiveThreadCount()); });
+  ASSERT_TRUE(StartThread([](int) {}));
+  EXPECT_EQ(countSeen.get_future().get(), 0);
+  SetWorkerEndObserver(nullptr);
+  ASSERT_TRUE(StartThread([](int) {}));  // would set the promise a second time
+  EXPECT_TRUE(WaitForThreads(kLimit));
+}
+
+}  // namespace

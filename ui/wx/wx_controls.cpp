@@ -7,6 +7,7 @@
 #include <wx/scrolbar.h>
 #include <wx/statbmp.h>
 #include <wx/statusbr.h>
+#include <wx/wupdlock.h>
 
 #include <algorithm>
 #include <set>
@@ -38,7 +39,15 @@ Target TargetOf(WindowModel& window, const ControlModel& control) {
 class ModelTree : public wxTreeCtrl {
  public:
   ModelTree(wxWindow* parent, const wxRect& rect, long style)
-      : wxTreeCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), style) {}
+      : wxTreeCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), style) {
+    // The toolkit's tree draws its items in a font of its own, which it replaces only when the
+    // control's font changes, and the control starts with its window's font already: the items
+    // take the windows' font from a change made for certain, once, before there are any.
+    wxFont other = DefaultFont();
+    other.SetPixelSize(wxSize(0, other.GetPixelSize().GetHeight() + 1));
+    SetFont(other);
+    SetFont(DefaultFont());
+  }
 
   bool ProcessEvent(wxEvent& event) override {
     const bool input = event.IsKindOf(wxCLASSINFO(wxMouseEvent)) || event.IsKindOf(wxCLASSINFO(wxKeyEvent));
@@ -79,9 +88,35 @@ void AddTreeItem(ModelTree& tree, ControlWidgets& widgets, const TreeModel& mode
     }
   }
   const wxTreeItemId item = tree.AppendItem(parent, ToWx(node.text));
-  // The toolkit's tree draws items in the system font whatever the control's font is.
-  tree.SetItemFont(item, tree.GetFont());
   widgets.treeItems.insert(widgets.treeItems.begin() + index, item);
+}
+
+// The nodes from first to the end, all new and in pre-order: each one's parent is the nearest
+// node before it one level up.
+void AppendTreeItems(ModelTree& tree, ControlWidgets& widgets, const TreeModel& model, int first) {
+  const int end = static_cast<int>(model.nodes.size());
+  std::vector<wxTreeItemId> path;  // the items of the last node's path, by depth
+  if (first > 0) {
+    int depth = model.nodes[first - 1].depth;
+    path.resize(depth + 1);
+    path[depth] = widgets.treeItems[first - 1];
+    for (int i = first - 2; i >= 0 && depth > 0; --i) {
+      if (model.nodes[i].depth < depth) {
+        depth = model.nodes[i].depth;
+        path[depth] = widgets.treeItems[i];
+      }
+    }
+  }
+  widgets.treeItems.reserve(end);
+  wxWindowUpdateLocker frozen(&tree);
+  for (int i = first; i < end; ++i) {
+    const TreeNode& node = model.nodes[i];
+    const int depth = std::min<int>(node.depth, path.size());
+    const wxTreeItemId item = tree.AppendItem(depth == 0 ? widgets.treeRoot : path[depth - 1], ToWx(node.text));
+    widgets.treeItems.push_back(item);
+    path.resize(depth);
+    path.push_back(item);
+  }
 }
 
 void ShowTreeCurrent(ModelTree& tree, const ControlWidgets& widgets, int current) {
@@ -502,10 +537,9 @@ wxWindow* MakeWidget(WindowModel& window, ControlModel& control, ControlWidgets&
       long style = wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE | wxBORDER_SUNKEN;
       if (def.style & kStyleLabelEdit) style |= wxTR_EDIT_LABELS;
       auto* tree = new ModelTree(parent, rect, style);
+      // The items take the control's font, set once it is built.
       widgets.treeRoot = tree->AddRoot(wxString());
-      for (int i = 0; i < static_cast<int>(control.tree.nodes.size()); ++i) {
-        AddTreeItem(*tree, widgets, control.tree, i);
-      }
+      AppendTreeItems(*tree, widgets, control.tree, 0);
       ShowTreeCurrent(*tree, widgets, control.tree.current);
       BindTree(tree, target);
       return tree;
@@ -773,6 +807,7 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
       }
       break;
     case Change::TreeAdded:
+    case Change::TreeAppended:
     case Change::TreeDeleting:
     case Change::TreeCleared:
     case Change::TreeCurrent:
@@ -787,6 +822,10 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
       } else if (what == Change::TreeAdded) {
         if (index >= 0 && index < static_cast<int>(control.tree.nodes.size())) {
           AddTreeItem(*tree, *widgets, control.tree, index);
+        }
+      } else if (what == Change::TreeAppended) {
+        if (index >= 0 && index <= static_cast<int>(widgets->treeItems.size())) {
+          AppendTreeItems(*tree, *widgets, control.tree, index);
         }
       } else if (what == Change::TreeDeleting) {
         if (index >= 0 && index < static_cast<int>(widgets->treeItems.size())) {
