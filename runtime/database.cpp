@@ -360,7 +360,7 @@ Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column) {
 }
 
 void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& columns,
-                  const std::function<void(std::vector<Text>& values)>& row) {
+                  const std::function<void(std::vector<Text>& values)>& row, std::size_t maxRows) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   RecordSet* set = unit.Find(recordSet);
@@ -368,7 +368,7 @@ void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& colu
   std::vector<std::size_t> found;
   for (const Text& column : columns) found.push_back(ColumnIndex(*set, column));
   std::vector<Text> values(columns.size());
-  for (; set->position < set->rowCount(); ++set->position) {
+  for (std::size_t read = 0; read < maxRows && set->position < set->rowCount(); ++read, ++set->position) {
     for (std::size_t c = 0; c < found.size(); ++c) {
       const bool known = found[c] < set->columns().size();
       values[c] = known ? ValueAsGbk(set->Value(set->position, found[c])) : Text();

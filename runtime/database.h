@@ -53,10 +53,12 @@ std::size_t OdbcRowsLeft(DatabaseUnit& db, int recordSet);
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column);
 void OdbcMoveNext(DatabaseUnit& db, int recordSet);
 // Reads the rows from the current one on as OdbcReadField and OdbcMoveNext would, in one step:
-// row gets each row's values of columns, in their order, and the set ends past its last row.
-// Runs under the unit's lock, so row must not wait for another thread.
+// row gets each row's values of columns, in their order, for at most maxRows rows, and the set
+// stands on the row after the last one read. Runs under the unit's lock, so row must not wait
+// for another thread.
 void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& columns,
-                  const std::function<void(std::vector<Text>& values)>& row);
+                  const std::function<void(std::vector<Text>& values)>& row,
+                  std::size_t maxRows = static_cast<std::size_t>(-1));
 void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet);
 void OdbcClose(DatabaseUnit& db);
 bool OdbcIsOpen(DatabaseUnit& db);

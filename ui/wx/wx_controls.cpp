@@ -185,15 +185,33 @@ void BindTree(ModelTree* tree, const Target& target) {
 
 // --- report list ---
 
-void FillListRow(wxListCtrl& list, const ListRow& row, int index) {
-  for (int column = 0; column < list.GetColumnCount(); ++column) {
-    const Text cell = column < static_cast<int>(row.cells.size()) ? row.cells[column] : Text();
-    // A row's cells are mirrored one change at a time; rewriting the unchanged ones made large
-    // listings slow.
-    const wxString shown = ToWx(cell);
-    if (list.GetItemText(index, column) != shown) list.SetItem(index, column, shown);
+// A virtual list: it holds no rows of its own and reads the cells it shows from the model, so
+// a listing costs what the rows on screen do.
+class ModelList : public wxListCtrl {
+ public:
+  ModelList(wxWindow* parent, const wxRect& rect, Target target)
+      : wxListCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(),
+                   wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
+        target_(std::move(target)) {}
+
+  wxString OnGetItemText(long item, long column) const override {
+    const ControlModel* control = target_.Control();
+    if (control == nullptr || item < 0 || item >= static_cast<long>(control->list.rows.size())) {
+      return wxString();
+    }
+    const std::vector<Text>& cells = control->list.rows[item].cells;
+    return column >= 0 && column < static_cast<long>(cells.size()) ? ToWx(cells[column]) : wxString();
   }
-}
+
+  // The widget's row count follows the model's.
+  void ShowRowCount(const ControlModel& control) {
+    const long rows = static_cast<long>(control.list.rows.size());
+    if (GetItemCount() != rows) SetItemCount(rows);
+  }
+
+ private:
+  Target target_;
+};
 
 void ShowListCurrent(wxListCtrl& list, ControlWidgets& widgets, int current) {
   const long all = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
@@ -545,17 +563,13 @@ wxWindow* MakeWidget(WindowModel& window, ControlModel& control, ControlWidgets&
       return tree;
     }
     case ControlKind::ListView: {
-      auto* list =
-          new wxListCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), wxLC_REPORT | wxBORDER_SUNKEN);
+      auto* list = new ModelList(parent, rect, target);
       for (std::size_t i = 0; i < def.items.size(); ++i) {
         const int width = i < def.widths.size() ? def.widths[i] : wxLIST_AUTOSIZE_USEHEADER;
         list->AppendColumn(ToWx(def.items[i]), wxLIST_FORMAT_LEFT, width);
       }
       if (list->GetColumnCount() == 0) list->AppendColumn(wxString());
-      for (int row = 0; row < static_cast<int>(control.list.rows.size()); ++row) {
-        list->InsertItem(row, wxString());
-        FillListRow(*list, control.list.rows[row], row);
-      }
+      list->ShowRowCount(control);
       ShowListCurrent(*list, widgets, control.list.current);
       BindList(list, target);
       return list;
@@ -849,20 +863,18 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
     case Change::ListRemoved:
     case Change::ListCurrent: {
       if (kind != ControlKind::ListView) break;
-      auto* list = static_cast<wxListCtrl*>(widget);
-      const bool valid = index >= 0 && index < static_cast<int>(control.list.rows.size());
+      auto* list = static_cast<ModelList*>(widget);
       if (what == Change::ListCleared) {
         list->DeleteAllItems();
         widgets->listFocus = -1;
       } else if (what == Change::ListAppended) {
-        if (valid) {
-          list->InsertItem(index, wxString());
-          FillListRow(*list, control.list.rows[index], index);
-        }
+        list->ShowRowCount(control);  // the new row is drawn when it comes into view
       } else if (what == Change::ListCell) {
-        if (valid && index < list->GetItemCount()) FillListRow(*list, control.list.rows[index], index);
+        if (index >= 0 && index < list->GetItemCount()) list->RefreshItem(index);
       } else if (what == Change::ListRemoved) {
+        // The rows after it move up, with their selection and focus.
         if (index >= 0 && index < list->GetItemCount()) list->DeleteItem(index);
+        list->ShowRowCount(control);
         ShowListCurrent(*list, *widgets, control.list.current);
       } else {
         ShowListCurrent(*list, *widgets, control.list.current);
