@@ -28,7 +28,7 @@ ui::WindowDef AddWindowDefinition() {
        .maxLength = 200},
 
       {.name = w::PictureBox.name, .kind = ControlKind::PictureBox,
-       .left = 392, .top = 8, .width = 264, .height = 240},
+       .left = 392, .top = 8, .width = 264, .height = 240, .style = kStyleBorder},
       {.name = w::ClearPictureButton.name, .kind = ControlKind::Button, .caption = "清除图片",
        .left = 472, .top = 264, .width = 72, .height = 24},
       {.name = w::AddPictureButton.name, .kind = ControlKind::Button, .caption = "加入图片",

@@ -127,6 +127,45 @@ PictureSize MeasurePicture(const Bytes& bytes) {
   }
 }
 
+bool PictureWithinLimits(PictureSize size) {
+  if (size.width <= 0 || size.height <= 0) return false;
+  if (size.width > kMaxPictureSide || size.height > kMaxPictureSide) return false;
+  return static_cast<long long>(size.width) * size.height <= kMaxPicturePixels;
+}
+
+namespace {
+
+// An icon's directory says at most 256 x 256, but each image in it carries a header of its own
+// (a PNG, or a bitmap header without the file header), and a decoder believes that one.
+bool IconImagesWithinLimits(const Bytes& b) {
+  const std::size_t count = Le16(b.data() + 4);
+  if (b.size() < 6 + 16 * count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* entry = b.data() + 6 + 16 * i;
+    const std::uint32_t size = Le32(entry + 8), offset = Le32(entry + 12);
+    if (size < 12 || offset > b.size() || size > b.size() - offset) return false;
+    const std::uint8_t* image = b.data() + offset;
+    PictureSize claimed;
+    if (image[0] == 0x89) {
+      claimed = MeasurePng(Bytes(image, image + size));
+    } else if (Le32(image) == 12) {
+      claimed = Size(Le16(image + 4), Le16(image + 6));
+    } else if (size >= 16) {
+      const long long height = static_cast<std::int32_t>(Le32(image + 8));
+      claimed = Size(static_cast<std::int32_t>(Le32(image + 4)), height < 0 ? -height : height);
+    }
+    if (!PictureWithinLimits(claimed)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PictureHeadersWithinLimits(const Bytes& bytes) {
+  if (!PictureWithinLimits(MeasurePicture(bytes))) return false;
+  return bytes[0] != 0x00 || IconImagesWithinLimits(bytes);
+}
+
 int PictureWidth(const Text& path) { return MeasurePicture(ReadFileBytes(path)).width; }
 
 int PictureHeight(const Text& path) { return MeasurePicture(ReadFileBytes(path)).height; }

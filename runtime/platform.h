@@ -17,3 +17,7 @@ bool PlatformProcessAlive(long pid);
 // Makes a new folder with a unique name that begins with prefix inside parent (both native);
 // its native path, or "" on failure.
 std::string PlatformMakeUniqueFolder(const std::string& parent, const std::string& prefix);
+// Starts the desktop's opener of files by their type ("xdg-open", found on the PATH) with the
+// native path as its one argument, no shell in between, and does not wait for it; the finished
+// child is reaped in the background. False when it could not be started.
+bool PlatformOpenWithDefaultProgram(const std::string& nativePath);

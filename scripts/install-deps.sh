@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev zlib1g-dev libjpeg-dev libminizip-dev unzip libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
+  curl python3-pyftpdlib
   libwxgtk3.2-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
 )

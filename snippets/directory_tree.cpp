@@ -289,11 +289,15 @@ Text GetTreeItemPath(ui::ControlRef tree, int index) {
   return "/" + ui::TreeItemText(tree, parent) + "/" + ui::TreeItemText(tree, index);
 }
 
-int NewDirectoryTag() {
-  SeedRandom();
+int DrawDirectoryTag() {
   const int a = RandomInt(12, 9999);
   const int b = RandomInt(51, 190);
   return static_cast<int>(a * b * 50.0);
+}
+
+int NewDirectoryTag() {
+  SeedRandom();
+  return DrawDirectoryTag();
 }
 
 void MainWindow_AddRootMenuItem_OnSelected() {

@@ -19,7 +19,10 @@ void ForgetLoadedTree();
 // "/" + text for a top-level item, "/" + parent's text + "/" + text deeper; "" with no current
 // item in the tree.
 Text GetTreeItemPath(ui::ControlRef tree, int index);
-// A new DirectoryTag: rand(12..9999) x rand(51..190) x 50 after a fresh seeding.
+// A DirectoryTag drawn from the calling thread's generator as it stands:
+// rand(12..9999) x rand(51..190) x 50.
+int DrawDirectoryTag();
+// A new DirectoryTag: the draw after a fresh seeding.
 int NewDirectoryTag();
 
 void MainWindow_AddRootMenuItem_OnSelected();

@@ -25,23 +25,6 @@ bool ExampleCopyMade = false;
 // The copy holds the old example whole (it could be read and written).
 bool ExampleCopyWritten = false;
 
-// The text after the last "\" or "/" (GBK-aware); the whole text when it has neither.
-Text LastPathComponent(const Text& path) {
-  const int backslash = FindTextReverse(path, "\\");
-  const int slash = FindTextReverse(path, "/");
-  const int last = backslash > slash ? backslash : slash;
-  if (last < 1) return path;
-  return TextRight(path, static_cast<int>(path.size()) - last);
-}
-
-// The extension taken from the file name alone: a "." in a folder name never counts, and a
-// name without "." has none, so the stored file's name always stays inside its folder.
-Text ExtensionOf(const Text& path) {
-  const Text name = LastPathComponent(path);
-  if (FindText(name, ".") < 0) return "";
-  return GetFileExtension(name);
-}
-
 // Loads the editor (or brings the open one to the front); each opening adds "-" and the
 // selected directory's path to the title.
 void OpenEditor() {
@@ -151,7 +134,7 @@ void MainWindow_ModifyEntryMenuItem_OnSelected() {
   ui::SetText(AddWindow::NameBox, record.name);
   ui::SetText(AddWindow::UsageBox, ToText(ReadStoredFile(record.usagePath)));
   EditOld = record;
-  ui::SetDialogTag(AddWindow::PictureDialog, ExtensionOf(record.picturePath));
+  ui::SetDialogTag(AddWindow::PictureDialog, FileNameExtension(record.picturePath));
 
   ExampleCopyMade = false;
   ExampleCopyWritten = false;
@@ -168,9 +151,9 @@ void MainWindow_ModifyEntryMenuItem_OnSelected() {
 
 void AddWindow_SaveButton_OnClick() {
   EnsureDataFolders();
-  Text pictureExtension = ExtensionOf(ui::GetDialogFileName(AddWindow::PictureDialog));
+  Text pictureExtension = FileNameExtension(ui::GetDialogFileName(AddWindow::PictureDialog));
   const Text exampleFile = ui::GetDialogFileName(AddWindow::ExampleDialog);
-  Text exampleExtension = ExtensionOf(exampleFile);
+  Text exampleExtension = FileNameExtension(exampleFile);
 
   const Text name = ui::GetText(AddWindow::NameBox);
   if (name.empty()) {
@@ -191,7 +174,7 @@ void AddWindow_SaveButton_OnClick() {
       EditMode != 0 && ExampleCopyMade && !copy.empty() && exampleFile == copy;
   if (EditMode != 0) {
     if (pictureExtension.empty()) pictureExtension = ui::GetDialogTag(AddWindow::PictureDialog);
-    if (keepsOldExample) exampleExtension = ExtensionOf(EditOld.examplePath);
+    if (keepsOldExample) exampleExtension = FileNameExtension(EditOld.examplePath);
   }
 
   // Every stored file is written whole before the row may name it; any failure takes back the

@@ -59,6 +59,10 @@ bool BeginListing(unsigned generation) {
   });
 }
 
+bool BeginSearchListing(unsigned generation) {
+  return BeginListing(generation) && RunIfCurrent(generation, [] { ListShowsDirectory = false; });
+}
+
 bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
   std::vector<EntryRecord> batch;
   for (;;) {
@@ -185,13 +189,16 @@ void MainWindow_EntryListView_OnSelectionChanged() {
 
   ui::SetText(MainWindow::UsageTextBox, ToText(ReadStoredFile(record.usagePath)));
   const Bytes picture = ReadStoredFile(record.picturePath);
-  ui::SetPicture(MainWindow::PreviewPicture, picture);
+  ui::SetPicture(MainWindow::PreviewPicture, picture);  // the box decodes it only within the limits
 
-  // The size is learnt from a file, as the picture reader measures files.
+  // The size is learnt from a file, as the picture reader measures files. A picture beyond the
+  // limits, or one whose size cannot be read, previews as none: size 0, nothing to scroll.
   const Text probe = PictureProbeFile();
   WriteFileBytes(probe, picture);
-  ui::SetWidth(MainWindow::PreviewPicture, PictureWidth(probe));
-  ui::SetHeight(MainWindow::PreviewPicture, PictureHeight(probe));
+  const PictureSize size{PictureWidth(probe), PictureHeight(probe)};
+  const bool showable = PictureWithinLimits(size) && PictureHeadersWithinLimits(picture);
+  ui::SetWidth(MainWindow::PreviewPicture, showable ? size.width : 0);
+  ui::SetHeight(MainWindow::PreviewPicture, showable ? size.height : 0);
 
   ui::SetTop(MainWindow::PreviewPicture, 0);
   ui::SetLeft(MainWindow::PreviewPicture, 0);

@@ -12,6 +12,8 @@ unsigned ClaimListing();
 // Empties EntryListView and EntryList for the run of that generation; false, and nothing
 // emptied, once a newer one was claimed.
 bool BeginListing(unsigned generation);
+// The same for a search: the list then shows no directory of the tree any more.
+bool BeginSearchListing(unsigned generation);
 // Appends every remaining row of the record set to EntryListView and EntryList, numbering on
 // from counter. Stops (false) as soon as a newer generation was claimed.
 bool AppendEntryRows(int recordSet, int& counter, unsigned generation);

@@ -6,7 +6,10 @@
 #include "runtime/files.h"
 #include "runtime/threads.h"
 #include "snippets/directory_tree.h"
+#include "snippets/export_window.h"
 #include "snippets/globals.h"
+#include "snippets/import_window.h"
+#include "snippets/online_services.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
@@ -27,20 +30,16 @@ bool MainWindow_OnCanClose() {
         ui::kIdYes) {
       return false;
     }
-    // The stop is cooperative: wait until the thread has seen it, handling window events
-    // meanwhile (it may be asking the GUI thread for something), so that it writes nothing
-    // after its files are gone.
-    RequestStop(ExportThread);
-    while (ThreadRunning(ExportThread)) ui::DelayPumping(10);
-    RemoveFile(GetRunDirectory() + "\\ls.yrd");
-    RemoveFile(GetRunDirectory() + "\\DATA\\临时数据库.mdb");
-    TransferDone = 1;
+    StopExportAndRemoveItsFiles();
     ui::DestroyProgramWindow(ExportWindow::Self);
   }
+  AbandonImport();
   SaveDirectoryTree();
   ui::SetTrayIcon(MainWindow::Self, MainWindowIcon(), "");
   ui::SetVisible(MainWindow::Self, false);
-  // Still to come here: the exit report to the online counter, waited for.
+  // Waited for; its requests' time-outs bound the wait, so a silent counter cannot keep the
+  // program from ending.
+  ReportOnlineCount(OnlineCountExit);
   ui::EndProgram(0);
 }
 

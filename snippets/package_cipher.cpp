@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -250,61 +248,27 @@ bool EncryptedFile::SetLength(std::int64_t length) {
 
 namespace {
 
-std::mutex fileTableMutex;
-std::map<int, std::shared_ptr<EncryptedFile>> fileTable;
-int lastFileNumber = 0;
+// An EncryptedFile under a file number.
+class DataFile final : public NumberedFile {
+ public:
+  DataFile(const Text& password, int plainLeadingBytes) : file_(password, plainLeadingBytes) {}
+  bool Open(const Text& name, int mode) { return file_.Open(name, mode); }
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) override { return file_.Read(buffer, count); }
+  bool Write(const std::uint8_t* data, std::size_t size) override { return file_.Write(data, size); }
+  std::int64_t Length() override { return file_.Length(); }
+  std::int64_t Position() override { return file_.Position(); }
+  bool Seek(std::int64_t position) override { return file_.Seek(position); }
+  void Close() override { file_.Close(); }
 
-std::shared_ptr<EncryptedFile> FindFile(int fileNumber) {
-  std::lock_guard<std::mutex> lock(fileTableMutex);
-  auto it = fileTable.find(fileNumber);
-  return it == fileTable.end() ? nullptr : it->second;
-}
+ private:
+  EncryptedFile file_;
+};
 
 }  // namespace
 
 int OpenDataFile(const Text& name, int mode, const Text& password, int plainLeadingBytes) {
   // Without password the object passes bytes through, which is exactly a plain file.
-  auto file = std::make_shared<EncryptedFile>(password, plainLeadingBytes);
+  auto file = std::make_unique<DataFile>(password, plainLeadingBytes);
   if (!file->Open(name, mode)) return 0;
-  std::lock_guard<std::mutex> lock(fileTableMutex);
-  do {
-    lastFileNumber = lastFileNumber >= 0x3FFFFFFF ? 1 : lastFileNumber + 1;
-  } while (fileTable.count(lastFileNumber) != 0);
-  fileTable.emplace(lastFileNumber, std::move(file));
-  return lastFileNumber;
-}
-
-Bytes ReadBytes(int fileNumber, std::int64_t n) {
-  Bytes bytes;
-  auto file = FindFile(fileNumber);
-  if (!file || n <= 0) return bytes;
-  // Never more than the file holds, whatever a caller asks for.
-  const std::int64_t length = file->Length();
-  const std::int64_t position = file->Position();
-  if (length >= 0 && position >= 0) n = std::min(n, std::max<std::int64_t>(length - position, 0));
-  bytes.resize(static_cast<std::size_t>(n));
-  bytes.resize(file->Read(bytes.data(), bytes.size()));
-  return bytes;
-}
-
-bool WriteBytes(int fileNumber, const Bytes& bytes) {
-  auto file = FindFile(fileNumber);
-  return file && file->Write(bytes.data(), bytes.size());
-}
-
-std::int64_t FileLength(int fileNumber) {
-  auto file = FindFile(fileNumber);
-  return file ? file->Length() : -1;
-}
-
-void CloseFile(int fileNumber) {
-  std::shared_ptr<EncryptedFile> file;
-  {
-    std::lock_guard<std::mutex> lock(fileTableMutex);
-    auto it = fileTable.find(fileNumber);
-    if (it == fileTable.end()) return;
-    file = std::move(it->second);
-    fileTable.erase(it);
-  }
-  file->Close();
+  return AddNumberedFile(std::move(file));
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "runtime/numbered_files.h"
 #include "runtime/text.h"
 
 // The permutation S, then the indices i and j: 258 bytes.
@@ -85,12 +86,7 @@ class EncryptedFile {
   Text path_;
 };
 
-// The file-number layer the package export and import call. An absent or empty password opens a
-// plain file, byte for byte what an EncryptedFile without password writes. 0 on failure.
+// Opens a data file under a number for the calls of runtime/numbered_files.h, which then read
+// and write through the cipher. An absent or empty password opens a plain file, byte for byte
+// what an EncryptedFile without password writes. 0 on failure.
 int OpenDataFile(const Text& name, int mode, const Text& password, int plainLeadingBytes);
-// Up to n bytes from the current position, through the cipher; empty for a number not open.
-Bytes ReadBytes(int fileNumber, std::int64_t n);
-// At the current position, through the cipher; false when not open or not all written.
-bool WriteBytes(int fileNumber, const Bytes& bytes);
-std::int64_t FileLength(int fileNumber);  // -1 for a number not open
-void CloseFile(int fileNumber);            // closes and forgets the file; unknown numbers ignored

@@ -9,21 +9,19 @@
 #include "runtime/files.h"
 #include "runtime/threads.h"
 #include "snippets/directory_tree.h"
+#include "snippets/entry_actions.h"
 #include "snippets/entry_editor.h"
 #include "snippets/entry_list.h"
 #include "snippets/exit_tray.h"
+#include "snippets/export_window.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
+#include "snippets/online_services.h"
+#include "snippets/update_check.h"
 #include "ui/ui.h"
 #include "ui/window_def.h"
 
 namespace {
-
-constexpr const char* kCreateDirectoryTable =
-    "CREATE TABLE `目录` (`目录名` VARCHAR(225),`索引` VARCHAR(225),`标记` VARCHAR(225));";
-constexpr const char* kCreateEntryTable =
-    "CREATE TABLE `内含信息` (`路径` VARCHAR(255),`名称` VARCHAR(255),`使用方法` VARCHAR(255) "
-    ",`说明` VARCHAR(255),`图片` VARCHAR(255) ,`例程` VARCHAR(255),`标记` VARCHAR(255));";
 
 void RunEmptyRoutine() {}
 
@@ -92,8 +90,9 @@ void MainWindow_OnCreated() {
 
   ForgetLoadedTree();
   StartDirectoryTreeLoad();
-  // Still to come here, in this order: the update check and the start report to the online
-  // counter.
+  // Nothing of the web waits here: both run on workers of their own.
+  StartThread(CheckForUpdateThread);
+  StartThread(ReportOnlineCountThread, OnlineCountStart);
 
   ui::SetTrayIcon(MainWindow::Self, TrayIconImage(), kTrayTip);
 }
@@ -104,4 +103,7 @@ void BindSnippetHandlers() {
   BindExitHandlers();
   BindEntryListHandlers();
   BindEntryEditorHandlers();
+  BindSearchAndEntryActionHandlers();
+  BindOnlineServiceHandlers();
+  BindPackageHandlers();
 }

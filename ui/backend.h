@@ -1,21 +1,35 @@
 // What the core needs of a window backend. The core calls these on the GUI thread only, except
-// Post, which any thread may call. The headless backend and the wx backend implement it.
+// WakeGui, which any thread may call. The headless backend and the wx backend implement it; the
+// queue of tasks posted to the GUI thread is the core's, one for both.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 #include "ui/model.h"
 
 namespace ui {
 
+// The core's queue of posted tasks, for the backends' loops (GUI thread).
+// Runs the waiting tasks, and those they post, until none waits; true when any ran.
+bool RunPostedTasks();
+bool HasPostedTasks();
+// Takes every waiting task out of the queue (a backend that ends runs them itself).
+std::deque<std::function<void()>> TakePostedTasks();
+
 class Backend {
  public:
   virtual ~Backend() = default;
 
   // The GUI thread is the thread that installs the backend.
-  // Runs task on the GUI thread soon; wakes a waiting loop. Callable from any thread.
-  virtual void Post(std::function<void()> task) = 0;
+  // Runs task on the GUI thread soon: queues it in the core and wakes the GUI thread through
+  // WakeGui. Callable from any thread.
+  void Post(std::function<void()> task);
+  // Makes the GUI thread call RunPostedTasks soon, also from inside a modal loop. False when no
+  // loop of this backend runs any more (it is being uninstalled): Post then runs the task on
+  // the calling thread. Called from any thread, with the core's queue locked.
+  virtual bool WakeGui() = 0;
   // Runs the loop until stop() is true, checked after each handled event or task.
   virtual void RunLoop(const std::function<bool()>& stop) = 0;
   // Handles events and tasks for ms milliseconds of the backend's clock, then returns.

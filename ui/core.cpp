@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
@@ -29,6 +30,15 @@ std::map<BindingKey, Handler> handlers;
 std::map<std::string, CloseHandler> closeHandlers;
 int dispatchDepth = 0;
 int carriedCalls = 0;  // calls of workers running on the GUI thread now
+// The windows whose handlers run now, innermost last; "" for a worker's call carried inside.
+std::vector<std::string> handlingWindows;
+
+struct Handling {
+  explicit Handling(const std::string& window) { handlingWindows.push_back(window); }
+  ~Handling() { handlingWindows.pop_back(); }
+  Handling(const Handling&) = delete;
+  Handling& operator=(const Handling&) = delete;
+};
 
 struct ExitRoutine {
   std::mutex mutex;
@@ -129,6 +139,7 @@ void InstallBackend(Backend* backend) {
   windows.clear();
   dispatchDepth = 0;
   carriedCalls = 0;
+  handlingWindows.clear();
   {
     ExitRoutine& exit = TheExitRoutine();
     std::lock_guard<std::mutex> lock(exit.mutex);
@@ -142,6 +153,61 @@ void InstallBackend(Backend* backend) {
 Backend* CurrentBackend() { return installed.load(); }
 
 bool OnGuiThread() { return std::this_thread::get_id() == guiThread; }
+
+namespace {
+
+struct PostedTasks {
+  std::mutex mutex;
+  std::deque<std::function<void()>> tasks;
+};
+PostedTasks& ThePostedTasks() {
+  static PostedTasks* const posted = new PostedTasks;  // outlives static destructors
+  return *posted;
+}
+
+}  // namespace
+
+void Backend::Post(std::function<void()> task) {
+  PostedTasks& posted = ThePostedTasks();
+  {
+    std::lock_guard<std::mutex> lock(posted.mutex);
+    posted.tasks.push_back(std::move(task));
+    if (WakeGui()) return;
+    task = std::move(posted.tasks.back());
+    posted.tasks.pop_back();
+  }
+  task();  // no loop runs any more: nothing is left for the task to reach but itself
+}
+
+bool RunPostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  bool ran = false;
+  for (;;) {
+    std::function<void()> task;
+    {
+      std::lock_guard<std::mutex> lock(posted.mutex);
+      if (posted.tasks.empty()) return ran;
+      task = std::move(posted.tasks.front());
+      posted.tasks.pop_front();
+    }
+    task();
+    ran = true;
+  }
+}
+
+bool HasPostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  std::lock_guard<std::mutex> lock(posted.mutex);
+  return !posted.tasks.empty();
+}
+
+std::deque<std::function<void()>> TakePostedTasks() {
+  PostedTasks& posted = ThePostedTasks();
+  std::lock_guard<std::mutex> lock(posted.mutex);
+  std::deque<std::function<void()>> taken;
+  taken.swap(posted.tasks);  // leaves the queue empty for certain, unlike a move
+  return taken;
+}
 
 void RunOnGui(const std::function<void()>& task) {
   Backend* backend = installed.load();
@@ -161,6 +227,7 @@ void RunOnGui(const std::function<void()>& task) {
     bool ended = false;
     ++carriedCalls;
     try {
+      Handling handling("");
       task();
     } catch (const ProgramEnd&) {
       call->error = std::current_exception();
@@ -255,6 +322,7 @@ bool Dispatch(const std::string& window, const std::string& control, EventKind k
   bool result = true;
   try {
     Depth depth;
+    Handling handling(window);
     if (closeHandler) {
       result = closeHandler();
     } else {
@@ -279,6 +347,11 @@ std::vector<WindowModel*> LoadedWindows() {
   std::vector<WindowModel*> all;
   for (auto& window : windows) all.push_back(window.get());
   return all;
+}
+
+WindowModel* HandlingWindow() {
+  if (handlingWindows.empty() || handlingWindows.back().empty()) return nullptr;
+  return core::FindWindow(WindowRef{handlingWindows.back().c_str()});
 }
 
 bool RaiseEvent(WindowModel& window, const char* control, EventKind kind, int arg) {

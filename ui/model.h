@@ -107,6 +107,10 @@ enum class WindowChange { Title, Visible, State, TrayIcon };
 // The loaded window of that name, or nullptr. GUI thread only.
 WindowModel* FindWindow(const char* name);
 std::vector<WindowModel*> LoadedWindows();
+// The loaded window whose handler runs now (the innermost one): the window a box it asks for
+// belongs to. nullptr when no handler runs, or a worker's call carried to the GUI thread does.
+// GUI thread only.
+WindowModel* HandlingWindow();
 
 // Raises an event as the user caused it. GUI thread only. Returns the CanClose result (true
 // for every other kind). Backends call this after they wrote the user's change into the model.

@@ -39,6 +39,7 @@ enum : std::uint32_t {
   kStyleHidden = 1u << 4,     // created invisible
   kStyleDisabled = 1u << 5,   // created disabled
   kStyleLabelEdit = 1u << 6,  // tree: in-place label editing
+  kStyleBorder = 1u << 7,     // picture box: a border that shows also when it is empty
 };
 
 struct ControlDef {

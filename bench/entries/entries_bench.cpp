@@ -17,6 +17,7 @@
 #include "bench/startup/ratio_report.h"
 #include "runtime/codepage.h"
 
+#include "bench/bench_program.h"
 #include "resources/resources.h"
 #include "resources/window_ids.h"
 #include "runtime/database.h"
@@ -54,12 +55,7 @@ int pictureDirectory = -1;
 // Lets the windows handle what waits, painting included.
 void ShowOnScreen() { ui::ProcessEvents(); }
 
-// Handles window events until no worker runs (a minute at most).
-void Settle() {
-  const std::uint64_t end = MonotonicMilliseconds() + 60000;
-  while (ActiveThreadCount() > 0 && MonotonicMilliseconds() < end) ui::DelayPumping(1);
-  ui::ProcessEvents();
-}
+void Settle() { bench_program::PumpUntilNoWorker(); }
 
 // What a click on the tree item or the list row does: the control's state, then its event.
 void UserSelectsDirectory(int index) {
@@ -116,15 +112,8 @@ Bytes MakeJpeg(int width, int height) {
   return jpeg;
 }
 
-// The id of entry i: 15 letters.
-Text EntryId(int i) {
-  Text id(15, 'A');
-  for (int pos = 14; pos >= 0 && i > 0; --pos, i /= 26) id[pos] = static_cast<char>('A' + i % 26);
-  return id;
-}
-
 bool InsertEntry(int i, int tag, const Text& pictureExtension) {
-  const Text id = EntryId(i);
+  const Text id = bench_program::EntryFileId(i);
   return OdbcExecute(LibraryDatabase,
                      "INSERT INTO `内含信息` (`路径`,`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) VALUES ('/b','条目" +
                          ToText(i) + "','\\DATA\\方法\\" + id + ".txt','说明" + ToText(i) + "','\\DATA\\图片\\" + id +
@@ -153,8 +142,8 @@ bool PrepareLibrary() {
   std::printf("preview picture: 4000 x 3000 JPEG, %zu bytes\n", jpeg.size());
   for (int i = kListedEntries; i < kListedEntries + 2 && inserted; ++i) {
     inserted = InsertEntry(i, kPictureTag, "jpg") &&
-               WriteFileBytes(GetRunDirectory() + "\\DATA\\图片\\" + EntryId(i) + ".jpg", CompressBytes(jpeg)) &&
-               WriteFileBytes(GetRunDirectory() + "\\DATA\\方法\\" + EntryId(i) + ".txt",
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\图片\\" + bench_program::EntryFileId(i) + ".jpg", CompressBytes(jpeg)) &&
+               WriteFileBytes(GetRunDirectory() + "\\DATA\\方法\\" + bench_program::EntryFileId(i) + ".txt",
                               CompressBytes(ToByteSet("usage")));
   }
   listDirectory = ui::TreeAddItem(MainWindow::DirectoryTree, -1, "大目录", kListTag);
@@ -236,19 +225,7 @@ void BM_ListDirectoryEngineOnly(benchmark::State& state) {
   }
   const std::string sql = ConvertGbkToUtf8(EntryListQuery(ToText(kListTag)));
   int rows = 0;
-  for (auto _ : state) {
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-    rows = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-        benchmark::DoNotOptimize(sqlite3_column_bytes(stmt, c));
-      }
-      ++rows;
-    }
-    sqlite3_finalize(stmt);
-  }
+  for (auto _ : state) rows = bench_program::StepAllRowsAsText(db, sql);
   sqlite3_close(db);
   state.counters["rows"] = rows;
   state.SetItemsProcessed(state.iterations() * kListedEntries);
@@ -284,52 +261,27 @@ BENCHMARK(BM_PreviewLargeJpeg)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* tmp = getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/snipdock-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return 1;
-  const std::filesystem::path base = pattern;
-  std::filesystem::create_directory(base / "program");
-  std::filesystem::create_directory(base / "tmp");
-  setenv("TMPDIR", (base / "tmp").c_str(), 1);
-  SetRunDirectory(PathFromNative((base / "program").string()));
+  const bench_program::ProgramFolder folder;
+  if (!folder.made()) return 1;
 #ifdef ENTRIES_BENCH_WX
   if (getenv("DISPLAY") == nullptr || !InstallWxBackend(argc, argv)) {
     std::printf("entries_wx_bench: no X display, nothing measured (run it under xvfb-run)\n");
-    std::error_code ec;
-    std::filesystem::remove_all(base, ec);
     return 0;
   }
+  bench_report::RatioReporter reporter({
+      {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryBareVirtualList", 2.0},
+      {"BM_ListDirectoryByWorker", "BM_ListDirectoryBareVirtualList", 2.0},
+  });
+  const int code = bench_program::RunOverProgram(PrepareLibrary, &reporter, Settle);
 #else
   ui::headless::Install();
-#endif
-  RegisterAllWindowDefinitions();
-  BindSnippetHandlers();
-
-  int code = 0;
-  if (PrepareLibrary()) {
-#ifdef ENTRIES_BENCH_WX
-    bench_report::RatioReporter reporter({
-        {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryBareVirtualList", 2.0},
-        {"BM_ListDirectoryByWorker", "BM_ListDirectoryBareVirtualList", 2.0},
-    });
-#else
-    bench_report::RatioReporter reporter({
-        {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryEngineOnly", 2.0},
-        {"BM_ListDirectoryByWorker", "BM_ListDirectoryEngineOnly", 2.0},
-    });
-#endif
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-  } else {
-    std::fprintf(stderr, "could not prepare the benchmark library\n");
-    code = 1;
-  }
-  Settle();
-  OdbcClose(LibraryDatabase);
-#ifndef ENTRIES_BENCH_WX
+  bench_report::RatioReporter reporter({
+      {"BM_ListDirectoryOnGuiThread", "BM_ListDirectoryEngineOnly", 2.0},
+      {"BM_ListDirectoryByWorker", "BM_ListDirectoryEngineOnly", 2.0},
+  });
+  const int code = bench_program::RunOverProgram(PrepareLibrary, &reporter, Settle);
   ui::headless::Uninstall();
 #endif
   benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(base, ec);
   return code;
 }

@@ -1,15 +1,20 @@
-// POSIX side of the platform facts: /proc/self/exe, $TMPDIR, CLOCK_MONOTONIC, process ids and
-// mkdtemp.
+// POSIX side of the platform facts: /proc/self/exe, $TMPDIR, CLOCK_MONOTONIC, process ids,
+// mkdtemp and the desktop's file opener.
 #include "runtime/platform.h"
 
 #include <errno.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <thread>
 #include <vector>
+
+extern char** environ;
 
 std::string PlatformExecutableFolder() {
   std::vector<char> buffer(4096);
@@ -54,4 +59,20 @@ std::string PlatformMakeUniqueFolder(const std::string& parent, const std::strin
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) == nullptr) return std::string();
   return std::string(buffer.data());
+}
+
+bool PlatformOpenWithDefaultProgram(const std::string& nativePath) {
+  std::string program = "xdg-open";
+  std::string argument = nativePath;
+  char* argv[] = {program.data(), argument.data(), nullptr};
+  pid_t child = 0;
+  // posix_spawnp searches the PATH itself: the path reaches the opener as one argument, never
+  // through a shell that would read its blanks, quotes or "$".
+  if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  std::thread([child] {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
 }

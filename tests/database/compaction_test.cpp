@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -297,6 +298,55 @@ TEST_F(CompactionTest, SecondInstanceStartingKeepsTheFirstOnItsLibrary) {
   ASSERT_EQ(first.Await(), 'w');
   const auto names = QueryColumn(second, "SELECT * FROM `内含信息` WHERE `名称`='第一个实例写的'", "名称");
   EXPECT_EQ(names.size(), 1u);
+}
+
+// The child's engine dies at its third write to a main database file, as a program killed in
+// the middle of a compaction would.
+sqlite3_vfs* realVfs = nullptr;
+sqlite3_io_methods dyingMethods;
+int (*realWrite)(sqlite3_file*, const void*, int, sqlite3_int64) = nullptr;
+int mainWrites = 0;
+int DyingWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
+  if (++mainWrites == 3) _exit(3);
+  return realWrite(file, data, amount, offset);
+}
+int OpenDying(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+  const int rc = realVfs->xOpen(realVfs, name, file, flags, outFlags);
+  if (rc == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) != 0 && file->pMethods != nullptr) {
+    dyingMethods = *file->pMethods;
+    realWrite = dyingMethods.xWrite;
+    dyingMethods.xWrite = DyingWrite;
+    file->pMethods = &dyingMethods;
+  }
+  return rc;
+}
+
+// A compaction killed while it writes the library back: the next open rolls it back from the
+// journal, the library holds what it held, and no copy is left anywhere.
+TEST_F(CompactionTest, InterruptedCompactionLeavesNoCopyBehind) {
+  MakeLibraryWithFreePages();
+  const auto before = LibraryNames();
+  const Text library = library_;
+  const pid_t child = fork();
+  if (child == 0) {
+    realVfs = sqlite3_vfs_find(nullptr);
+    static sqlite3_vfs dying = *realVfs;
+    dying.zName = "dying";
+    dying.xOpen = OpenDying;
+    sqlite3_vfs_register(&dying, 1);
+    CompactDatabaseFile(library, "", false);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 3) << "the compaction ended before it wrote the library";
+
+  EXPECT_TRUE(fs::is_empty(tmpDir_));
+  EXPECT_EQ(LibraryNames(), before);
+  EXPECT_TRUE(Leftovers().empty());
+  EXPECT_EQ(CompactDatabaseFile(library_, "", false), kCompacted);
+  EXPECT_EQ(LibraryNames(), before);
 }
 
 // A connection that holds no mark (another program's, idle) is compacted under: the file stays

@@ -13,27 +13,10 @@
 #include "runtime/codepage.h"
 #include "runtime/files.h"
 #include "runtime/md5.h"
+#include "runtime/memory_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device seed;
-    for (;;) {
-      path_ = std::filesystem::temp_directory_path() / ("package_cipher_tests_" + std::to_string(seed()));
-      if (std::filesystem::create_directory(path_)) break;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  Text operator/(const Text& name) const { return ConvertUtf8ToGbk(path_.string()) + "/" + name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   std::string out;
@@ -289,8 +272,16 @@ TEST(PackageCipher, EmptyPasswordIsAPlainFile) {
 
   const int f = OpenDataFile(folder / "plain.yrd", kFileModeCreate, "", 10);
   ASSERT_NE(f, 0);
+  // Memory files and data files share the numbers and the calls.
+  const int memory = OpenMemoryFile();
+  EXPECT_NE(memory, f);
+  EXPECT_TRUE(WriteBytes(memory, Bytes{1, 2, 3}));
   EXPECT_TRUE(WriteBytes(f, data));
-  CloseFile(f);
+  EXPECT_EQ(FileLength(memory), 3);
+  EXPECT_EQ(FileLength(f), static_cast<std::int64_t>(data.size()));
+  EXPECT_TRUE(CloseFile(memory));
+  EXPECT_TRUE(CloseFile(f));
+  EXPECT_FALSE(CloseFile(f));
   EXPECT_EQ(ReadFileBytes(folder / "plain.yrd"), data);
 }
 

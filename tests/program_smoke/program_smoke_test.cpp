@@ -1,6 +1,13 @@
 // The real snipdock under a virtual X server: it starts in a fresh program folder, creates its
 // library, shows its main window, and a close request ends it with code 0 and the tree saved.
+//
+// The test runs its own X server. On the display shared by the suite, other tests' windows bear
+// the same titles ("信息：", "Lorvane-Snipdock"), so a window search or a close request could hit
+// one of theirs; and a shared server started without -noreset resets whenever its last client
+// leaves, so a start that fell into a reset found no display to show the windows on.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -61,20 +68,60 @@ std::string Output(const std::string& command) {
   return out;
 }
 
+// The display the test's X clients use: its own server's, else the one it was given.
+std::string display;
+
 bool WindowShown(const std::string& title) {
-  return !Output("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").empty();
+  return !Output("DISPLAY=" + display + " xdotool search --onlyvisible --name '^" + title +
+                 "$' 2>/dev/null")
+              .empty();
 }
 
 // True when a window of that title was there and was asked to close.
 bool SendClose(const std::string& title) {
-  const std::string command = std::string("'") + SEND_CLOSE_PROGRAM + "' '" + title + "'";
+  const std::string command =
+      "DISPLAY=" + display + " '" + std::string(SEND_CLOSE_PROGRAM) + "' '" + title + "'";
   return std::system(command.c_str()) == 0;
+}
+
+// Starts an X server of the test's own on a free display, which it never resets; the display
+// (":N") once the server is ready, "" when it could not be started.
+std::string StartOwnServer(pid_t& server) {
+  int ready[2];
+  if (pipe(ready) != 0) return "";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclose(&actions, ready[0]);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::string fd = std::to_string(ready[1]);
+  std::vector<std::string> args = {"Xvfb",  "-displayfd", fd,       "-screen", "0", "1280x1024x24",
+                                   "-noreset", "-nolisten", "tcp"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const bool spawned = posix_spawnp(&server, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(ready[1]);
+  std::string number;
+  // The server writes its display number once it accepts clients.
+  pollfd wait = {ready[0], POLLIN, 0};
+  while (spawned && poll(&wait, 1, static_cast<int>(kLimitMs)) == 1) {
+    char c = 0;
+    if (read(ready[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(ready[0]);
+  if (!spawned) server = -1;
+  return number.empty() ? "" : ":" + number;
 }
 
 class ProgramSmokeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    if (!Output("command -v Xvfb").empty()) display = StartOwnServer(server_);
+    if (display.empty() && getenv("DISPLAY")) display = getenv("DISPLAY");
+    if (display.empty()) GTEST_SKIP() << "no X display";
     if (!fs::exists(SNIPDOCK_PROGRAM)) GTEST_SKIP() << "snipdock is not built";
     if (std::string(SEND_CLOSE_PROGRAM).empty() || !fs::exists(SEND_CLOSE_PROGRAM)) {
       GTEST_SKIP() << "send_close is not built";
@@ -95,6 +142,12 @@ class ProgramSmokeTest : public ::testing::Test {
       kill(child_, SIGKILL);
       waitpid(child_, nullptr, 0);
     }
+    if (server_ > 0) {
+      kill(server_, SIGTERM);
+      waitpid(server_, nullptr, 0);
+      server_ = -1;
+    }
+    display.clear();
     std::error_code ec;
     if (!base_.empty()) fs::remove_all(base_, ec);
   }
@@ -102,9 +155,11 @@ class ProgramSmokeTest : public ::testing::Test {
   void Start() {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
-      if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.push_back(*e);
+      const std::string item = *e;
+      if (item.rfind("TMPDIR=", 0) != 0 && item.rfind("DISPLAY=", 0) != 0) env.push_back(item);
     }
     env.push_back("TMPDIR=" + (base_ / "tmp").string());
+    env.push_back("DISPLAY=" + display);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -143,6 +198,7 @@ class ProgramSmokeTest : public ::testing::Test {
   fs::path base_;
   fs::path program_;
   pid_t child_ = -1;
+  pid_t server_ = -1;
 };
 
 TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
@@ -155,6 +211,8 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
 
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+  // The instance's temporary copies went with it.
+  EXPECT_TRUE(fs::is_empty(base_ / "tmp"));
 
   DatabaseUnit db;
   ASSERT_TRUE(OdbcOpen(db, Library()));
@@ -178,6 +236,7 @@ TEST_F(ProgramSmokeTest, StartsCreatesLibraryAndEndsOnClose) {
   EXPECT_FALSE(SendClose(kBoxTitle)) << "a message box at the second start";
   ASSERT_TRUE(SendClose(kMainTitle));
   EXPECT_EQ(WaitForExit(), std::optional<int>(0));
+  EXPECT_TRUE(fs::is_empty(base_ / "tmp"));
   EXPECT_EQ(DirectoryRows(), (std::vector<std::vector<Text>>{
                                  {"A", "-1", "50"}, {"B", "0", "100"}, {"C", "-1", "150"}}));
 }

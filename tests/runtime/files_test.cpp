@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "gbk_samples.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

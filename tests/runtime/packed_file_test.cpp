@@ -4,7 +4,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <random>
+
+#include "tests/support/stored_bomb.h"
 
 namespace {
 
@@ -99,6 +106,46 @@ TEST(PackedFile, HighlyCompressibleContentBeyondTheFirstGuess) {
   const Bytes stored = CompressBytes(content);
   EXPECT_LT(stored.size(), content.size() / 500);
   EXPECT_EQ(DecompressBytes(stored), content);
+}
+
+// The process's address space now, from /proc; 0 when it cannot be read.
+std::size_t AddressSpaceBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// A 2 MB stored file that inflates to 2 GiB gives empty content, and reading it never holds
+// much more than the stored-file limit: the read runs in a child whose address space is capped,
+// where a reader that believed the stream would fail to allocate and die.
+TEST(PackedFile, BombsGiveEmptyContentInBoundedMemory) {
+  const struct {
+    const char* what;
+    std::uint32_t claimed;
+  } cases[] = {
+      {"claims the 2 GiB it holds", 0x80000000u},
+      {"claims the limit", static_cast<std::uint32_t>(kMaxStoredFileLength)},
+      {"claims a little", 1000},
+  };
+  const Bytes bomb = MakeStoredBomb(0, 2048);
+  EXPECT_LT(bomb.size(), 3u << 20);
+  for (const auto& c : cases) {
+    Bytes stored = bomb;
+    for (int i = 0; i < 4; ++i) stored[4 + i] = static_cast<std::uint8_t>(c.claimed >> (8 * i));
+    const std::size_t cap = AddressSpaceBytes() + kMaxStoredFileLength + (96u << 20);
+    const pid_t child = fork();
+    if (child == 0) {
+      const rlimit limit{cap, cap};
+      setrlimit(RLIMIT_AS, &limit);
+      Bytes content{1};
+      const bool read = DecompressBytes(stored, content);
+      _exit(!read && content.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << ", status " << status;
+  }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <jpeglib.h>
 
 #include "runtime/files.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -165,6 +165,33 @@ int EntriesTest::CountDataFiles(const Text& folder) {
   return count;
 }
 
+void EditorTest::SetUp() {
+  EntriesTest::SetUp();
+  if (HasFatalFailure()) return;
+  directory = AddDirectory("算法", 3150);
+  SelectDirectory(directory);
+}
+
+void EditorTest::OpenForAdding() {
+  ui::headless::ChooseMenuItem(MainWindow::Self, MainWindow::AddEntryMenuItem.name);
+}
+
+void EditorTest::OpenForModifying(int row) {
+  ui::headless::FocusListRow(MainWindow::EntryListView, row);
+  ui::headless::ChooseMenuItem(MainWindow::Self, MainWindow::ModifyEntryMenuItem.name);
+}
+
+void EditorTest::Save() {
+  ui::headless::ClearRecords();
+  ui::headless::Click(AddWindow::SaveButton);
+  ui::headless::WaitIdle();
+}
+
+Text EditorTest::LastMessage() {
+  const auto& shown = ui::headless::MessagesShown();
+  return shown.empty() ? "" : shown.back().text;
+}
+
 Text TestDataFile(const Text& relative) { return PathFromNative(SNIPDOCK_TEST_DATA) + "/" + relative; }
 
 Text IdOfRow(const StoredRow& row) {

@@ -51,6 +51,22 @@ class EntriesTest : public ProgramFixture {
   int CountDataFiles(const Text& folder);
 };
 
+// The editor's tests: a started program with the directory "算法" (tag 3150) selected.
+class EditorTest : public EntriesTest {
+ protected:
+  void SetUp() override;
+
+  void OpenForAdding();
+  // Focuses the list row and opens it for modification.
+  void OpenForModifying(int row);
+  // Clicks "save" with the records cleared and waits for what it started.
+  void Save();
+  // The text of the last message box; "" when none was shown.
+  Text LastMessage();
+
+  int directory = -1;
+};
+
 // A file of tests/data, GBK path.
 Text TestDataFile(const Text& relative);
 // The EntryFileId of a row: its usage path without "\DATA\方法\" and ".txt".

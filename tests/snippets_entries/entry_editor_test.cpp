@@ -1,4 +1,6 @@
 // The entry editor: adding and modifying entries with their stored files, and its checks.
+#include <zlib.h>
+
 #include <cctype>
 
 #include "resources/window_ids.h"
@@ -21,20 +23,8 @@ namespace aw = AddWindow;
 const Text kImagesPrefix = "\\DATA\\图片\\";
 const Text kExamplesPrefix = "\\DATA\\例程\\";
 
-class EntryEditorTest : public EntriesTest {
+class EntryEditorTest : public EditorTest {
  protected:
-  void SetUp() override {
-    EntriesTest::SetUp();
-    if (HasFatalFailure()) return;
-    directory = AddDirectory("算法", 3150);
-    SelectDirectory(directory);
-  }
-
-  void OpenForAdding() { hl::ChooseMenuItem(MainWindow::Self, MainWindow::AddEntryMenuItem.name); }
-  void OpenForModifying(int row) {
-    hl::FocusListRow(MainWindow::EntryListView, row);
-    hl::ChooseMenuItem(MainWindow::Self, MainWindow::ModifyEntryMenuItem.name);
-  }
   void ChoosePicture(const Text& path) {
     hl::AnswerFileDialog(path);
     hl::Click(aw::AddPictureButton);
@@ -43,12 +33,6 @@ class EntryEditorTest : public EntriesTest {
     hl::AnswerFileDialog(path);
     hl::Click(aw::AddExampleButton);
   }
-  void Save() {
-    hl::ClearRecords();
-    hl::Click(aw::SaveButton);
-    hl::WaitIdle();
-  }
-  Text LastMessage() { return hl::MessagesShown().empty() ? "" : hl::MessagesShown().back().text; }
   int LastFlags() { return hl::MessagesShown().empty() ? -1 : hl::MessagesShown().back().flags; }
 
   // Adds an entry through the editor: a PNG picture and a ".cpp" example.
@@ -62,7 +46,6 @@ class EntryEditorTest : public EntriesTest {
     Save();
   }
 
-  int directory = -1;
   const Bytes picture = MakePng(320, 240);
   const Bytes example = BytesOf("int search(int* a, int n) { return -1; }\n");
 };
@@ -186,9 +169,37 @@ TEST_P(RefusedSaveTest, WarnsAndWritesNothingButTheDataFolders) {
 
 INSTANTIATE_TEST_SUITE_P(Checks, RefusedSaveTest,
                          ::testing::Values(RefusedCase{"EmptyName", "", "用法", "请输入代码名称!!"},
+                                           RefusedCase{"BothEmpty", "", "", "请输入代码名称!!"},
                                            RefusedCase{"EmptyUsage", "名称", "", "请输入使用方法!!"},
                                            RefusedCase{"BlankNameEmptyUsage", "  ", "", "请输入使用方法!!"}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// The usage text is stored as its GBK bytes behind the head (magic 0x033E0F0D and the length,
+// little-endian), deflated by zlib at the default level.
+TEST_F(EntryEditorTest, UsageTextIsStoredByteForByte) {
+  const Text usages[] = {"u", "int lo = 0;\r\n用法：二分", Text(5000, 'a') + "尾"};
+  for (const Text& usage : usages) {
+    ASSERT_TRUE(OdbcExecute(LibraryDatabase, "DELETE FROM `内含信息`;"));
+    OpenForAdding();
+    hl::TypeText(aw::NameBox, "n");
+    hl::TypeText(aw::UsageBox, usage);
+    Save();
+    ASSERT_EQ(LastMessage(), "加入数据成功!!");
+    const auto rows = ReadRows();
+    ASSERT_EQ(rows.size(), 1u);
+
+    const std::uint32_t length = static_cast<std::uint32_t>(usage.size());
+    Bytes expected = {0x0D, 0x0F, 0x3E, 0x03};
+    for (int shift = 0; shift < 32; shift += 8) expected.push_back(static_cast<std::uint8_t>(length >> shift));
+    uLongf packedSize = compressBound(length);
+    Bytes packed(packedSize);
+    ASSERT_EQ(compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(usage.data()), length,
+                        Z_DEFAULT_COMPRESSION),
+              Z_OK);
+    expected.insert(expected.end(), packed.begin(), packed.begin() + packedSize);
+    EXPECT_EQ(ReadFileBytes(InProgram(rows[0].usage)), expected) << usage;
+  }
+}
 
 TEST_F(EntryEditorTest, ApostrophesInNameAndDescriptionSave) {
   OpenForAdding();
@@ -486,6 +497,35 @@ TEST_F(EntryEditorTest, ListMenuOpensTheEditor) {
   EXPECT_TRUE(ui::IsCreated(aw::Self));
   EXPECT_EQ(EditMode, 0);
   EXPECT_EQ(CurrentDirTag, "3150");
+}
+
+// A data folder with only some of its folders gets the missing ones; what the others hold stays.
+TEST_F(EntryEditorTest, EnsureDataFoldersCompletesAPartialDataFolder) {
+  const struct {
+    const char* what;
+    std::vector<const char*> present;
+  } cases[] = {
+      {"data folder alone", {}},
+      {"usage folder missing", {"图片", "例程"}},
+      {"only the usage folder", {"方法"}},
+      {"example folder missing", {"方法", "图片"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveDirectoryTree(InProgram("\\DATA"));
+    ASSERT_TRUE(MakeDirectory(InProgram("\\DATA")));
+    for (const char* folder : c.present) {
+      ASSERT_TRUE(MakeDirectory(InProgram("\\DATA\\" + Text(folder))));
+      ASSERT_TRUE(WriteFileBytes(InProgram("\\DATA\\" + Text(folder) + "\\kept"), BytesOf(folder)));
+    }
+    EnsureDataFolders();
+    for (const char* folder : {"方法", "图片", "例程"}) {
+      EXPECT_TRUE(IsFolder(InProgram("\\DATA\\" + Text(folder)))) << folder;
+    }
+    for (const char* folder : c.present) {
+      EXPECT_EQ(ReadFileBytes(InProgram("\\DATA\\" + Text(folder) + "\\kept")), BytesOf(folder)) << folder;
+    }
+  }
 }
 
 TEST_F(EntryEditorTest, EnsureDataFoldersMakesTheMissingFolders) {

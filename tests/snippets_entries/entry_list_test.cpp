@@ -4,10 +4,13 @@
 #include "resources/window_ids.h"
 #include "runtime/database.h"
 #include "runtime/files.h"
+#include "runtime/picture.h"
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
 #include "snippets/library.h"
 #include "tests/snippets_entries/entries_fixture.h"
+#include "tests/support/hostile_pictures.h"
+#include "tests/support/stored_bomb.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -323,8 +326,29 @@ INSTANTIATE_TEST_SUITE_P(Files, BadStoredFileTest,
                          ::testing::Values(BadStoredCase{"missing", false, {}},
                                            BadStoredCase{"plain", true, BytesOf("just some text bytes")},
                                            BadStoredCase{"short", true, {0x0D, 0x0F, 0x3E}},
-                                           BadStoredCase{"empty", true, {}}),
+                                           BadStoredCase{"empty", true, {}},
+                                           // 2 MB that inflate to 2 GiB, claimed or hidden
+                                           BadStoredCase{"bomb", true, MakeStoredBomb(0x80000000u, 2048)},
+                                           BadStoredCase{"bombAtTheLimit", true,
+                                                         MakeStoredBomb(kMaxStoredFileLength, 2048)}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// The probe file of the preview lives only as long as the program: its end removes it with the
+// instance's folder.
+TEST_F(EntryListTest, ProbeFileIsRemovedWhenTheProgramEnds) {
+  const int dir = AddDirectory("A", 5);
+  InsertEntry({.name = "n", .description = "", .usage = "u", .picture = MakePng(20, 10)}, 5, kIdA);
+  SelectDirectory(dir);
+  hl::FocusListRow(EntryListView, 0);
+  const Text probe = PictureProbeFile();
+  const Text folder = InstanceTempFolder();
+  ASSERT_TRUE(FileExists(probe));
+
+  hl::AskToClose(MainWindow::Self);
+  ASSERT_EQ(hl::EndedWithCode(), std::optional<int>(0));
+  EXPECT_FALSE(FileExists(probe));
+  EXPECT_FALSE(FileExists(folder));
+}
 
 TEST_F(EntryListTest, StoredFileThatIsNoPictureShowsNothing) {
   const int dir = AddDirectory("A", 5);
@@ -336,6 +360,57 @@ TEST_F(EntryListTest, StoredFileThatIsNoPictureShowsNothing) {
   EXPECT_EQ(ui::GetWidth(PreviewPicture), 0);
   EXPECT_EQ(ui::GetHeight(PreviewPicture), 0);
   EXPECT_EQ(ui::GetScrollMaximum(PreviewHScrollBar), 0);
+}
+
+// A picture that claims a huge size, or whose header is broken, previews as none: size 0 and
+// nothing to scroll; the list and the other entries' previews go on working.
+TEST_F(EntryListTest, PicturesClaimingHugeSizesPreviewAsNone) {
+  const auto cases = hostile::Pictures(ReadFileBytes(TestDataFile("pictures/large.jpg")));
+  const int dir = AddDirectory("敌意", 4);
+  InsertEntry({.name = "good", .description = "", .usage = "好", .picture = MakePng(600, 500)}, 4, kIdA);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    InsertEntry({.name = cases[i].what, .description = "", .usage = "坏", .picture = cases[i].bytes}, 4,
+                "AAAAAAAAAAAAAH" + ToText(static_cast<int>(i)));
+  }
+  SelectDirectory(dir);
+  ASSERT_EQ(ui::ListRowCount(EntryListView), static_cast<int>(cases.size()) + 1);
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    hl::FocusListRow(EntryListView, 0);
+    ASSERT_EQ(ui::GetScrollMaximum(PreviewHScrollBar), 121);
+    hl::Scroll(PreviewHScrollBar, 50);
+
+    hl::FocusListRow(EntryListView, static_cast<int>(i) + 1);
+    EXPECT_EQ(ui::GetText(UsageTextBox), "坏");
+    EXPECT_EQ(ui::GetWidth(PreviewPicture), 0);
+    EXPECT_EQ(ui::GetHeight(PreviewPicture), 0);
+    EXPECT_EQ(ui::GetLeft(PreviewPicture), 0);
+    EXPECT_EQ(ui::GetScrollPosition(PreviewHScrollBar), 0);
+    EXPECT_EQ(ui::GetScrollMaximum(PreviewHScrollBar), 0);
+    EXPECT_EQ(ui::GetScrollMaximum(PreviewVScrollBar), 0);
+    hl::Scroll(PreviewVScrollBar, 10000);  // nothing to scroll
+    EXPECT_EQ(ui::GetTop(PreviewPicture), 0);
+  }
+  EXPECT_TRUE(hl::MessagesShown().empty());
+}
+
+TEST(PictureLimitsTest, SizesBeyondEitherLimitOrUnreadableAreRefused) {
+  EXPECT_TRUE(PictureWithinLimits({1, 1}));
+  EXPECT_TRUE(PictureWithinLimits({4096, 4096}));            // exactly the pixels
+  EXPECT_TRUE(PictureWithinLimits({kMaxPictureSide, 1024}));  // exactly the side
+  EXPECT_FALSE(PictureWithinLimits({4096, 4097}));
+  EXPECT_FALSE(PictureWithinLimits({kMaxPictureSide + 1, 1}));
+  EXPECT_FALSE(PictureWithinLimits({1, kMaxPictureSide + 1}));
+  EXPECT_FALSE(PictureWithinLimits({0, 0}));
+  EXPECT_FALSE(PictureWithinLimits({30000, 30000}));
+
+  // Whole pictures: an icon is also judged by the images inside it.
+  EXPECT_TRUE(PictureHeadersWithinLimits(ReadFileBytes(TestDataFile("pictures/icon.ico"))));
+  EXPECT_TRUE(PictureHeadersWithinLimits(MakePng(600, 500)));
+  EXPECT_FALSE(PictureHeadersWithinLimits(hostile::IconHidingAHugeBitmap()));
+  EXPECT_FALSE(PictureHeadersWithinLimits(hostile::HugeGif()));
+  EXPECT_FALSE(PictureHeadersWithinLimits(Bytes()));
 }
 
 TEST_F(EntryListTest, SkipNextSelectionSwallowsExactlyOneEvent) {

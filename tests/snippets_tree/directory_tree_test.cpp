@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "runtime/random.h"
 #include "runtime/threads.h"
 #include "snippets/startup.h"
 #include "tree_helpers.h"
@@ -179,6 +180,33 @@ TEST_F(DirectoryTreeTest, NewTagsFollowTheRule) {
     EXPECT_NE(tag, previous);
     previous = tag;
   }
+}
+
+// Seeds whose draws reach both ends of both factors' ranges.
+TEST_F(DirectoryTreeTest, TagDrawnFromASeedIsTheProductOfBothFactors) {
+  const struct {
+    std::uint32_t seed;
+    int tag;  // a x b x 50
+  } cases[] = {
+      {1, 471700},          // 53 x 178
+      {21, 303450},         // 119 x 51: b at its least
+      {107, 3800000},       // 400 x 190: b at its most
+      {3047, 67200},        // 12 x 112: a at its least
+      {13081, 92990700},    // 9999 x 186: a at its most
+      {461569, 114000},     // 12 x 190
+      {1812290, 94990500},  // 9999 x 190: the largest tag
+  };
+  for (const auto& c : cases) {
+    SeedRandom(c.seed);
+    EXPECT_EQ(DrawDirectoryTag(), c.tag) << c.seed;
+  }
+  // A new tag seeds afresh: it never continues the generator where the thread left it.
+  int continued = 0;
+  for (int i = 0; i < 5; ++i) {
+    SeedRandom(1);
+    continued += NewDirectoryTag() == 471700;
+  }
+  EXPECT_LT(continued, 5);
 }
 
 struct AddCase {

@@ -142,6 +142,21 @@ TEST_F(TreeFaultsTest, FailedSavesAreToldOnceAndTheChangeIsStoredLater) {
   EXPECT_EQ(MessagesContaining("保存目录失败"), 1);
 }
 
+// The close's save meets a lock: the user is told before the program ends, and the table keeps
+// its former rows instead of a half-written tree.
+TEST_F(TreeFaultsTest, CloseWhileTheLibraryIsLockedTellsAndKeepsTheTable) {
+  StartWith(kThree);
+  ui::TreeAddItem(Tree, -1, "D", 200);
+  {
+    ForeignLock lock(InProgram("\\DATA.mdb"));
+    ASSERT_TRUE(lock.locked());
+    headless::AskToClose(MainWindow::Self);
+    EXPECT_EQ(MessagesContaining("保存目录失败"), 1);
+    EXPECT_EQ(headless::EndedWithCode(), std::optional<int>(0));
+  }
+  EXPECT_EQ(DirectoryRows(), kThreeRows);
+}
+
 TEST_F(TreeFaultsTest, SaveOfATreeThatNeverLoadedLeavesTheTable) {
   StartWith(kThree);
   ui::TreeClear(Tree);
@@ -216,12 +231,21 @@ TEST_F(TreeFaultsTest, DeletingTheListedDirectoryClearsTheList) {
     headless::SelectTreeItem(Tree, c.listed);
     headless::WaitIdle();
     ASSERT_EQ(ui::ListRowCount(MainWindow::EntryListView), 1);
+    // A previewed entry of the list.
+    ui::SetText(MainWindow::UsageTextBox, "用法");
+    ui::SetPicture(MainWindow::PreviewPicture, Bytes{'G', 'I', 'F'});
+    ui::SetWidth(MainWindow::PreviewPicture, 600);
+    ui::SetScrollMaximum(MainWindow::PreviewHScrollBar, 121);
     ui::SetTreeCurrentItem(Tree, c.deleted);
     headless::ChooseMenuItem(MainWindow::Self, "DeleteDirectoryMenuItem");
     headless::WaitIdle();
     EXPECT_EQ(ui::ListRowCount(MainWindow::EntryListView) == 0, c.cleared);
     EXPECT_EQ(ui::StatusBarText(MainWindow::MainStatusBar, 0).empty(), c.cleared);
     EXPECT_EQ(ui::StatusBarText(MainWindow::MainStatusBar, 1).empty(), c.cleared);
+    EXPECT_EQ(ui::GetText(MainWindow::UsageTextBox).empty(), c.cleared);
+    EXPECT_EQ(ui::GetPicture(MainWindow::PreviewPicture).empty(), c.cleared);
+    EXPECT_EQ(ui::GetWidth(MainWindow::PreviewPicture) == 0, c.cleared);
+    EXPECT_EQ(ui::GetScrollMaximum(MainWindow::PreviewHScrollBar) == 0, c.cleared);
     {
       std::lock_guard<std::mutex> lock(EntryListLock);
       EXPECT_EQ(EntryList.empty(), c.cleared);

@@ -14,6 +14,7 @@
 #include "runtime/files.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
+#include "snippets/web_links_test_hooks.h"
 #include "ui/headless/headless.h"
 
 namespace {
@@ -54,6 +55,9 @@ void ProgramFixture::SetUp() {
 
   setenv("TMPDIR", temp.c_str(), 1);
   SetRunDirectory(programFolder);
+  // No test reaches beyond loopback: the web services read and post nothing unless a test
+  // points them at its own server.
+  SetWebServiceLinks({});
   ui::headless::Install();
   state.installed = true;
   RegisterAllWindowDefinitions();

@@ -257,7 +257,7 @@ TEST_F(HttpRequestTest, WorkerWithoutARequestLeavesNoReply) {
   int file = OpenMemoryFile();
   WriteBytes(file, Bytes{0, 0, 0, 0});  // marker 0
   HttpRequestWorker(file);
-  EXPECT_EQ(FileLength(file), 0u);
+  EXPECT_EQ(FileLength(file), 0);
   CloseFile(file);
 }
 

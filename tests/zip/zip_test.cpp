@@ -18,36 +18,13 @@
 
 #include "runtime/codepage.h"
 #include "runtime/files.h"
+#include "tests/support/command_output.h"
+#include "tests/support/temp_folder.h"
+#include "tests/zip/crafted_zip.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device seed;
-    for (;;) {
-      path_ = fs::temp_directory_path() / ("zip_tests_" + std::to_string(seed()));
-      if (fs::create_directory(path_)) break;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    // Read-only leftovers must not keep the folder.
-    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& native() const { return path_; }
-  Text text() const { return ConvertUtf8ToGbk(path_.string()); }
-  Text operator/(const Text& name) const { return text() + "/" + name; }
-
- private:
-  fs::path path_;
-};
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -74,47 +51,6 @@ std::vector<Listed> ListArchive(const Text& archive) {
   unzClose(unz);
   return out;
 }
-
-// Writes crafted archives: ordinary members, or raw deflate data with sizes and CRC as given.
-class Crafted {
- public:
-  explicit Crafted(const Text& path) : zip_(zipOpen64(NativePath(path).c_str(), APPEND_STATUS_CREATE)) {
-    EXPECT_NE(zip_, nullptr);
-  }
-  ~Crafted() { Close(); }
-  void Close() {
-    if (zip_ != nullptr) {
-      EXPECT_EQ(zipClose(zip_, nullptr), ZIP_OK);
-    }
-    zip_ = nullptr;
-  }
-  void Add(const Text& name, const Bytes& data, int method = Z_DEFLATED, unsigned long flag = 0) {
-    zip_fileinfo info{};
-    info.tmz_date.tm_year = 2020;
-    info.tmz_date.tm_mday = 1;
-    ASSERT_EQ(zipOpenNewFileInZip4_64(zip_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
-                                      method == 0 ? 0 : 6, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                      nullptr, 0, 0, flag, 0),
-              ZIP_OK);
-    if (!data.empty()) {
-      ASSERT_EQ(zipWriteInFileInZip(zip_, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
-    }
-    ASSERT_EQ(zipCloseFileInZip(zip_), ZIP_OK);
-  }
-  void AddRaw(const Text& name, const Bytes& deflated, std::uint64_t size, uLong crc) {
-    zip_fileinfo info{};
-    info.tmz_date.tm_year = 2020;
-    info.tmz_date.tm_mday = 1;
-    ASSERT_EQ(zipOpenNewFileInZip2_64(zip_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6, 1,
-                                      size >= 0xFFFFFFFFull ? 1 : 0),
-              ZIP_OK);
-    ASSERT_EQ(zipWriteInFileInZip(zip_, deflated.data(), static_cast<unsigned>(deflated.size())), ZIP_OK);
-    ASSERT_EQ(zipCloseFileInZipRaw64(zip_, size, crc), ZIP_OK);
-  }
-
- private:
-  zipFile zip_;
-};
 
 // A raw deflate stream of mebibytes MiB of zeros without deflating them all: one mebibyte
 // deflated and fully flushed is a self-contained piece, repeated, then an empty final block.
@@ -242,12 +178,9 @@ TEST(ZipCompress, InfoZipListsTheArchive) {
   MakeDataFolder(t, t / "DATA");
   ASSERT_TRUE(ZipCompress(t / "DATA", t / "ls.zip"));
   const std::string command = "unzip -v '" + (t.native() / "ls.zip").string() + "' 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  ASSERT_EQ(pclose(pipe), 0) << output;
+  int status = 0;
+  const std::string output = CommandOutput(command, status);
+  ASSERT_EQ(status, 0) << output;
   EXPECT_NE(output.find("16 files"), std::string::npos) << output;
   EXPECT_NE(output.find("Stored"), std::string::npos);
   EXPECT_NE(output.find("Defl:X"), std::string::npos) << output;  // level 8: "maximum"

@@ -5,6 +5,7 @@
 #include "ui/headless/headless.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -30,27 +31,23 @@ struct Timer {
 class HeadlessBackend final : public Backend {
  public:
   // --- Backend ---
-  void Post(std::function<void()> task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!detached_) {
-        tasks_.push_back(std::move(task));
-        changed_.notify_all();
-        return;
-      }
-    }
-    task();  // uninstalled: nothing is left for the task to reach but itself
+  // Called with the core's queue locked, so it takes no lock of its own: the loop below holds
+  // its lock while it looks at the queue. A wake-up that comes just before the loop waits is
+  // caught by the loop's short wait.
+  bool WakeGui() override {
+    if (detached_) return false;
+    changed_.notify_all();
+    return true;
   }
 
   void RunLoop(const std::function<bool()>& stop) override {
     // Nobody clicks in a headless run: the loop ends when the program is idle.
     for (;;) {
-      RunTasks();
+      RunPostedTasks();
       if (stop()) return;
       Settle();
       if (stop()) return;
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (tasks_.empty()) return;
+      if (!HasPostedTasks()) return;
     }
   }
 
@@ -75,7 +72,7 @@ class HeadlessBackend final : public Backend {
     }
   }
 
-  void ProcessPending() override { RunTasks(); }
+  void ProcessPending() override { RunPostedTasks(); }
 
   std::uint64_t NowMs() override { return Now(); }
 
@@ -169,31 +166,15 @@ class HeadlessBackend final : public Backend {
     return endedCode_;
   }
 
-  // Runs the posted tasks until none is waiting; true when any ran.
-  bool RunTasks() {
-    bool ran = false;
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (tasks_.empty()) return ran;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-      ran = true;
-    }
-  }
-
   // Handles tasks until no task waits and every worker either ended or waits on the clock.
   bool Settle() {
     const std::uint64_t start = MonotonicMilliseconds();
     for (;;) {
-      RunTasks();
+      RunPostedTasks();
       std::unique_lock<std::mutex> lock(mutex_);
       // A sleeper whose wake time has come runs again, even before it has taken the lock.
       const auto waiting = std::distance(wakeTimes_.upper_bound(now_), wakeTimes_.end());
-      if (tasks_.empty() && ActiveThreadCount() <= waiting) return true;
+      if (!HasPostedTasks() && ActiveThreadCount() <= waiting) return true;
       if (MonotonicMilliseconds() - start > kSettleLimitMs) return false;
       // A worker's end is signalled (WorkerEnded); the short wait covers what is not.
       changed_.wait_for(lock, std::chrono::milliseconds(2));
@@ -207,7 +188,7 @@ class HeadlessBackend final : public Backend {
       std::uint64_t wake = 0;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (tasks_.empty() && ActiveThreadCount() == 0) return true;
+        if (!HasPostedTasks() && ActiveThreadCount() == 0) return true;
         if (!settled || MonotonicMilliseconds() - start > kSettleLimitMs) {
           std::fprintf(stderr, "headless: workers still running after %llu ms\n",
                        static_cast<unsigned long long>(MonotonicMilliseconds() - start));
@@ -231,13 +212,6 @@ class HeadlessBackend final : public Backend {
     std::lock_guard<std::mutex> lock(mutex_);
     detached_ = true;
     changed_.notify_all();
-  }
-
-  std::deque<std::function<void()>> TakeTasks() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::deque<std::function<void()>> taken;
-    taken.swap(tasks_);  // leaves the queue empty for certain, unlike a move
-    return taken;
   }
 
   // Scripts and records; GUI thread only.
@@ -293,10 +267,9 @@ class HeadlessBackend final : public Backend {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::function<void()>> tasks_;
   std::uint64_t now_ = 0;
   std::multiset<std::uint64_t> wakeTimes_;
-  bool detached_ = false;
+  std::atomic<bool> detached_{false};
   std::optional<int> endedCode_;
   std::map<std::pair<std::string, std::string>, Timer> timers_;  // GUI thread only
 };
@@ -331,7 +304,7 @@ ControlModel* Control(ControlRef ref, WindowModel*& window) {
 template <typename Act>
 void UserAction(Act act) {
   act();
-  Current().RunTasks();
+  RunPostedTasks();
 }
 
 }  // namespace
@@ -352,7 +325,7 @@ void Uninstall() {
   ui::InstallBackend(nullptr);
   backend->Detach();
   // What workers asked of the GUI thread still runs, now against no window.
-  for (auto& task : backend->TakeTasks()) task();
+  for (auto& task : TakePostedTasks()) task();
   current = nullptr;
 }
 

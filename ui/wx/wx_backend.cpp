@@ -3,6 +3,7 @@
 // and the shell.
 #include "ui/wx/wx_backend.h"
 
+#include <dlfcn.h>
 #include <time.h>
 #include <wx/evtloop.h>
 #include <wx/filedlg.h>
@@ -10,18 +11,20 @@
 #include <wx/msgdlg.h>
 #include <wx/textdlg.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 #include <wx/generic/msgdlgg.h>  // after the message box it derives from
 
 #include <atomic>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <mutex>
+#include <cstring>
 
 #include "runtime/files.h"
 #include "runtime/clock.h"
+#include "runtime/platform.h"
 #include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
@@ -82,6 +85,62 @@ wxString Wildcard(const Text& filter) {
   return wxJoin(pieces, '|', '\0');
 }
 
+// The buttons and titles of the boxes and file dialogs, in the interface's language whatever the
+// machine's is.
+const Text kOkLabel = "确定";
+const Text kCancelLabel = "取消";
+const Text kYesLabel = "是";
+const Text kNoLabel = "否";
+const Text kOpenTitle = "打开";
+const Text kSaveTitle = "另存为";
+
+void LabelButton(wxWindow& dialog, int id, const Text& label) {
+  if (auto* button = dynamic_cast<wxButton*>(dialog.FindWindow(id))) button->SetLabel(ToWx(label));
+}
+
+// The frame a box or dialog belongs to while it is up: the asking window's, else the program's
+// window the user is in. On leaving, that frame is raised again and its focused control, if it
+// is still there, takes the focus back.
+class OwnerScope {
+ public:
+  explicit OwnerScope(WindowModel* asking) {
+    WindowWidgets* widgets = asking != nullptr ? WidgetsOf(*asking) : nullptr;
+    if (widgets != nullptr && widgets->frame->IsShown()) {
+      frame_ = widgets->frame;
+    } else {
+      frame_ = ActiveProgramFrame();
+    }
+    if (frame_ == nullptr) return;
+    wxWindow* focused = wxWindow::FindFocus();
+    if (focused != nullptr && wxGetTopLevelParent(focused) == frame_) focused_ = focused;
+  }
+  ~OwnerScope() {
+    if (!frame_ || !frame_->IsShown()) return;
+    frame_->Raise();
+    if (focused_ && focused_->IsShownOnScreen() && focused_->IsEnabled()) {
+      focused_->SetFocus();
+    } else {
+      frame_->SetFocus();
+    }
+  }
+  OwnerScope(const OwnerScope&) = delete;
+  OwnerScope& operator=(const OwnerScope&) = delete;
+
+  wxFrame* Frame() const { return frame_.get(); }
+
+ private:
+  static wxFrame* ActiveProgramFrame() {
+    for (WindowModel* window : LoadedWindows()) {
+      WindowWidgets* widgets = WidgetsOf(*window);
+      if (widgets != nullptr && widgets->frame->IsShown() && widgets->frame->IsActive()) return widgets->frame;
+    }
+    return nullptr;
+  }
+
+  wxWeakRef<wxFrame> frame_;
+  wxWeakRef<wxWindow> focused_;
+};
+
 class WxBackend final : public Backend {
  public:
   WxBackend() : loop_(new wxGUIEventLoop) {
@@ -93,13 +152,10 @@ class WxBackend final : public Backend {
   }
 
   // --- loop, tasks and clock ---
-  void Post(std::function<void()> task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
+  bool WakeGui() override {
     // The event wakes whichever loop runs, a modal dialog's too.
     if (!queued_.exchange(true)) dispatcher_.QueueEvent(new wxThreadEvent);
+    return true;
   }
 
   void RunLoop(const std::function<bool()>& stop) override {
@@ -174,6 +230,11 @@ class WxBackend final : public Backend {
     frame->SetClientSize(def.width, def.height + barHeight);
     CreateControls(window);
     BindFrame(window, *widgets);
+    const Target target{def.name, widgets->serial, ""};
+    widgets->client->Bind(wxEVT_SIZE, [target](wxSizeEvent& event) {
+      event.Skip();
+      if (WindowModel* model = target.Window()) DockStatusBars(*model);
+    });
 
     {
       MirrorScope mirror;
@@ -242,9 +303,11 @@ class WxBackend final : public Backend {
   }
 
   // --- boxes and dialogs ---
+  // Task-modal as before (every other window waits), but owned: the box stands over the window
+  // whose handler asked for it and gives it the focus back afterwards.
   int MessageBox(const Text& text, int flags, const Text& title) override {
     const bool yesNo = (flags & 0xF) == kMbYesNo;
-    long style = (yesNo ? wxYES_NO : wxOK) | wxCENTRE | wxDIALOG_NO_PARENT;
+    long style = (yesNo ? wxYES_NO : wxOK) | wxCENTRE;
     switch (flags & 0xF0) {
       case 0x10:
         style |= wxICON_ERROR;
@@ -261,9 +324,12 @@ class WxBackend final : public Backend {
       default:
         break;  // the generic box shows an icon only when one is asked for
     }
-    // No owner: a modal box of its own that keeps every window of the program waiting. The
-    // generic box, since the toolkit's own shows no icon.
-    wxGenericMessageDialog box(nullptr, ToWx(text), ToWx(title), style);
+    OwnerScope owner(ui::HandlingWindow());
+    if (owner.Frame() == nullptr) style |= wxDIALOG_NO_PARENT;
+    // The generic box, since the toolkit's own shows no icon.
+    wxGenericMessageDialog box(owner.Frame(), ToWx(text), ToWx(title), style);
+    box.SetOKLabel(ToWx(kOkLabel));
+    box.SetYesNoLabels(ToWx(kYesLabel), ToWx(kNoLabel));
     ModalScope modal;
     const int answer = box.ShowModal();
     if (!yesNo) return kIdOk;
@@ -271,7 +337,11 @@ class WxBackend final : public Backend {
   }
 
   bool InputBox(const Text& prompt, const Text& title, const Text& initial, Text& result) override {
-    wxTextEntryDialog box(nullptr, ToWx(prompt), ToWx(title), ToWx(initial), wxOK | wxCANCEL | wxCENTRE);
+    OwnerScope owner(ui::HandlingWindow());
+    wxTextEntryDialog box(owner.Frame(), ToWx(prompt), ToWx(title), ToWx(initial), wxOK | wxCANCEL | wxCENTRE);
+    if (owner.Frame() == nullptr) box.SetWindowStyleFlag(box.GetWindowStyleFlag() | wxDIALOG_NO_PARENT);
+    LabelButton(box, wxID_OK, kOkLabel);
+    LabelButton(box, wxID_CANCEL, kCancelLabel);
     ModalScope modal;
     if (box.ShowModal() != wxID_OK) return false;
     result = FromWx(box.GetValue());
@@ -282,9 +352,10 @@ class WxBackend final : public Backend {
     const bool save = dialog.def->kind == ControlKind::SaveDialog;
     const wxFileName preset(wxString::FromUTF8(NativePath(dialog.dialogFileName)));
     const long style = save ? wxFD_SAVE : (wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    // No owner: the window may be destroyed (and its children with it) while the dialog is up.
-    wxFileDialog box(nullptr, wxFileSelectorPromptStr, preset.GetPath(), preset.GetFullName(),
-                     Wildcard(dialog.def->filter), style);
+    // Owned by its window: while any modal loop runs, a destroyed frame is only hidden.
+    OwnerScope owner(&window);
+    wxFileDialog box(owner.Frame(), ToWx(save ? kSaveTitle : kOpenTitle), preset.GetPath(),
+                     preset.GetFullName(), Wildcard(dialog.def->filter), style);
     ModalScope modal;
     if (box.ShowModal() != wxID_OK) return false;
     chosen = PathFromNative(box.GetPath().utf8_string());
@@ -304,9 +375,7 @@ class WxBackend final : public Backend {
     return it == ids.end() ? std::string() : it->second;
   }
 
-  void ShellOpen(const Text& path) override {
-    wxLaunchDefaultApplication(wxString::FromUTF8(NativePath(path)));
-  }
+  void ShellOpen(const Text& path) override { PlatformOpenWithDefaultProgram(NativePath(path)); }
 
   [[noreturn]] void Terminate(int code) override {
     // Workers may still run: the process ends at once, without tearing the toolkit down.
@@ -315,20 +384,7 @@ class WxBackend final : public Backend {
   }
 
  private:
-  bool RunTasks() {
-    bool ran = false;
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (tasks_.empty()) return ran;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-      ran = true;
-    }
-  }
+  bool RunTasks() { return RunPostedTasks(); }
 
   // Menus drop down from the bar; an entry without items is a command on the bar itself.
   void BuildMenuBar(WindowModel& window, WindowWidgets& widgets) {
@@ -444,20 +500,63 @@ class WxBackend final : public Backend {
   wxGUIEventLoop* loop_;
   wxEvtHandler dispatcher_;
   std::atomic<bool> queued_{false};
-  std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;
 };
 
 }  // namespace
 }  // namespace ui::wx
 
+namespace {
+
+// The toolkit's own texts (the file chooser, its buttons) from its Chinese catalog whatever the
+// machine's language. gettext ignores LANGUAGE under the plain "C" locale; messages then use
+// C.UTF-8, which every glibc has, so no Chinese locale needs to be installed.
+void UseChineseToolkitTexts() { setenv("LANGUAGE", "zh_CN", 1); }
+
+void UseMessagesLocale() {
+  const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+  if (messages == nullptr || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0) {
+    std::setlocale(LC_MESSAGES, "C.UTF-8");
+  }
+}
+
+// Without a session bus the settings store cannot be reached, and every setting the file
+// chooser writes prints a warning. The settings are then kept in memory for this run only.
+void KeepToolkitSettingsInMemoryWithoutBus() {
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if ((bus == nullptr || *bus == '\0') && std::getenv("GSETTINGS_BACKEND") == nullptr) {
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+  }
+}
+
+// Menus, boxes and the file chooser are drawn by the toolkit in its default font, larger than
+// the windows' 12-pixel one: the windows' font becomes the toolkit's default, so a pop-up or
+// dropped-down menu matches the menu bar and the controls. The toolkit is already loaded by
+// wx; its two calls are looked up in the process rather than linked.
+void UseWindowFontInToolkit() {
+  using DefaultSettings = void* (*)();
+  using SetProperty = void (*)(void*, const char*, ...);
+  auto settings = reinterpret_cast<DefaultSettings>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default"));
+  auto set = reinterpret_cast<SetProperty>(dlsym(RTLD_DEFAULT, "g_object_set"));
+  void* object = settings != nullptr ? settings() : nullptr;
+  if (object == nullptr || set == nullptr) return;
+  // The font's own description in the toolkit's terms: the size that gives its 12-pixel height.
+  const wxString description = ui::wx::DefaultFont().GetNativeFontInfoDesc();
+  set(object, "gtk-font-name", static_cast<const char*>(description.utf8_str()), nullptr);
+}
+
+}  // namespace
+
 bool InstallWxBackend(int& argc, char** argv) {
   if (ui::CurrentBackend() != nullptr && wxTheApp != nullptr) return true;
+  UseChineseToolkitTexts();
+  KeepToolkitSettingsInMemoryWithoutBus();
   wxApp::SetInstance(new ui::wx::ProgramApp);
   if (!wxEntryStart(argc, argv)) {
     std::fprintf(stderr, "snipdock: no display to show the windows on\n");
     return false;
   }
+  UseMessagesLocale();  // the toolkit set the locale from the environment as it started
+  UseWindowFontInToolkit();
   if (!wxTheApp->CallOnInit()) {
     wxEntryCleanup();
     return false;

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "runtime/codepage.h"
+#include "runtime/picture.h"
 #include "ui/backend.h"
 #include "ui/wx/wx_drawn.h"
 #include "ui/wx/wx_widgets.h"
@@ -325,9 +326,27 @@ void BindEditBox(wxTextCtrl* edit, const Target& target, int limit) {
 
 // --- picture box and picture button ---
 
+// A one-pixel frame in the colour of a control's shadow, over the picture's edge.
+void DrawBorder(wxImage& image) {
+  const int width = image.GetWidth(), height = image.GetHeight();
+  const wxColour colour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+  auto put = [&](int x, int y) {
+    image.SetRGB(x, y, colour.Red(), colour.Green(), colour.Blue());
+    image.SetAlpha(x, y, wxIMAGE_ALPHA_OPAQUE);
+  };
+  for (int x = 0; x < width; ++x) {
+    put(x, 0);
+    put(x, height - 1);
+  }
+  for (int y = 0; y < height; ++y) {
+    put(0, y);
+    put(width - 1, y);
+  }
+}
+
 // The picture at its own pixel size, cut or padded (transparent) to the box's size, from the
-// box's top-left corner.
-wxBitmap PictureAt(const wxImage& picture, int width, int height) {
+// box's top-left corner; framed when the box has a border.
+wxBitmap PictureAt(const wxImage& picture, int width, int height, bool border) {
   if (width <= 0 || height <= 0) return wxBitmap();
   wxImage boxed(width, height);
   boxed.InitAlpha();
@@ -337,6 +356,7 @@ wxBitmap PictureAt(const wxImage& picture, int width, int height) {
     if (!source.HasAlpha()) source.InitAlpha();
     boxed.Paste(source, 0, 0, wxIMAGE_ALPHA_BLEND_COMPOSE);
   }
+  if (border) DrawBorder(boxed);
   return wxBitmap(boxed);
 }
 
@@ -346,7 +366,8 @@ void ShowPicture(WindowModel& window, ControlModel& control, bool decode) {
   if (decode) widgets.picture = DecodePicture(control.picture);
   if (Kind(control) == ControlKind::PictureBox) {
     auto* box = static_cast<wxStaticBitmap*>(widgets.widget);
-    box->SetBitmap(PictureAt(widgets.picture, control.width, control.height));
+    const bool border = (Def(control).style & kStyleBorder) != 0;
+    box->SetBitmap(PictureAt(widgets.picture, control.width, control.height, border));
   } else {
     auto* button = static_cast<PictureButton*>(widgets.widget);
     button->SetPicture(widgets.picture.IsOk() ? wxBitmap(widgets.picture) : wxBitmap(), ToWx(control.text));
@@ -680,6 +701,8 @@ Text FromWx(const wxString& text) { return ConvertTypedUtf8ToGbk(text.utf8_strin
 
 wxImage DecodePicture(const Bytes& bytes) {
   if (bytes.empty()) return wxImage();
+  // The header's size first: a picture beyond the limits, or one it cannot size, is not decoded.
+  if (!PictureHeadersWithinLimits(bytes)) return wxImage();
   wxLogNull quiet;  // bytes that hold no picture are an empty picture, not an error
   wxMemoryInputStream stream(bytes.data(), bytes.size());
   wxImage image;
@@ -716,9 +739,10 @@ wxWindow* ContainerOf(WindowModel& window, const ControlModel& control) {
 wxRect WidgetRect(WindowModel& window, const ControlModel& control) {
   const ControlDef& def = Def(control);
   if (def.kind == ControlKind::StatusBar) {
-    // Docked along the bottom of the window, across its whole width.
+    // Docked along the bottom of the window, across its whole width, at any size of it.
     const int height = control.height > 0 ? control.height : kStatusBarHeight;
-    return wxRect(0, window.def->height - height, window.def->width, height);
+    const wxSize area = ContainerOf(window, control)->GetClientSize();
+    return wxRect(0, area.y - height, area.x, height);
   }
   wxRect rect(control.left, control.top, control.width, control.height);
   if (*def.container != '\0') {
@@ -733,6 +757,15 @@ wxRect WidgetRect(WindowModel& window, const ControlModel& control) {
     }
   }
   return rect;
+}
+
+void DockStatusBars(WindowModel& window) {
+  MirrorScope mirror;
+  for (auto& control : window.controls) {
+    ControlWidgets* widgets = WidgetsOf(*control);
+    if (Kind(*control) != ControlKind::StatusBar || widgets == nullptr || widgets->widget == nullptr) continue;
+    widgets->widget->SetSize(WidgetRect(window, *control));
+  }
 }
 
 void CreateControls(WindowModel& window) {

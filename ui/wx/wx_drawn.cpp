@@ -28,6 +28,16 @@ void PictureButton::SetPicture(const wxBitmap& picture, const wxString& caption)
   Refresh();
 }
 
+wxRect PictureButton::CaptionArea() const {
+  if (!picture_.IsOk()) return wxRect();
+  const wxSize face(std::min(picture_.GetWidth(), GetClientSize().x), std::min(picture_.GetHeight(), GetClientSize().y));
+  if (face.x <= face.y) return wxRect();  // a picture with no room beside its icon is all picture
+  // The icon takes a square of the face's height at the left, less its margin; the face's
+  // edge keeps a margin on the right.
+  const int left = std::max(0, face.y - 2);
+  return wxRect(left, 0, std::max(0, face.x - 4 - left), face.y);
+}
+
 wxSize PictureButton::DoGetBestSize() const { return picture_.IsOk() ? picture_.GetSize() : wxSize(75, 24); }
 
 void PictureButton::OnPaint(wxPaintEvent&) {
@@ -43,6 +53,14 @@ void PictureButton::OnPaint(wxPaintEvent&) {
     const int shift = pressed_ ? 1 : 0;
     const wxBitmap shown = IsEnabled() ? picture_ : picture_.ConvertToDisabled();
     dc.DrawBitmap(shown, shift, shift, true);
+    wxRect area = CaptionArea();
+    if (!caption_.empty() && !area.IsEmpty()) {
+      dc.SetFont(GetFont());
+      dc.SetTextForeground(
+          wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT));
+      area.Offset(shift, shift);
+      dc.DrawLabel(caption_, area, wxALIGN_CENTER);
+    }
     if (HasFocus()) wxRendererNative::Get().DrawFocusRect(this, dc, wxRect(all).Deflate(1));
     return;
   }
@@ -103,18 +121,23 @@ void ProgressBox::SetValue(int percent) {
   Refresh();
 }
 
+// A grey trough, darker than the window's face, that reads as a bar even when nothing is filled
+// (a white box read as an empty edit box), filled from the left in the selection colour.
 void ProgressBox::OnPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(this);
   const wxSize size = GetClientSize();
+  dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+  dc.Clear();
+  const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
-  dc.SetBrush(wxBrush(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW)));
-  dc.DrawRectangle(0, 0, size.x, size.y);
+  dc.SetBrush(wxBrush(face.ChangeLightness(88)));
+  dc.DrawRoundedRectangle(0, 0, size.x, size.y, 3);
   const int inner = std::max(0, size.x - 4);
   const int filled = inner * value_ / 100;
   if (filled > 0 && size.y > 4) {
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT)));
-    dc.DrawRectangle(2, 2, filled, size.y - 4);
+    dc.DrawRoundedRectangle(2, 2, filled, size.y - 4, 2);
   }
 }
 

@@ -9,7 +9,8 @@
 
 namespace ui::wx {
 
-// Raises wxEVT_BUTTON when clicked (left button released over it, or Space / Return).
+// Raises wxEVT_BUTTON when clicked (left button released over it, or Space / Return). A picture
+// wider than tall is an icon at its left beside a caption area, where the caption is drawn.
 class PictureButton : public wxControl {
  public:
   PictureButton(wxWindow* parent, const wxRect& rect);
@@ -19,6 +20,8 @@ class PictureButton : public wxControl {
   void SetPicture(const wxBitmap& picture, const wxString& caption);
   const wxBitmap& Picture() const { return picture_; }
   wxString Caption() const { return caption_; }
+  // Where the caption is drawn over the picture; empty when the picture leaves no room for it.
+  wxRect CaptionArea() const;
 
  protected:
   wxSize DoGetBestSize() const override;

@@ -86,6 +86,8 @@ wxRect WidgetRect(WindowModel& window, const ControlModel& control);
 // Builds every control's widget and binds the user's actions to the model and its events.
 void CreateControls(WindowModel& window);
 void DestroyControls(WindowModel& window);
+// Puts the window's status bars back along the bottom edge after its size changed.
+void DockStatusBars(WindowModel& window);
 // Mirrors a change the core made into the widget; raises no event.
 void MirrorControl(WindowModel& window, ControlModel& control, Change what, int index);
 

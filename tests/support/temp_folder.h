@@ -14,13 +14,19 @@ class TempFolder {
     std::random_device seed;
     auto base = std::filesystem::temp_directory_path();
     for (;;) {
-      path_ = base / ("runtime_tests_" + std::to_string(seed()));
+      path_ = base / ("snipdock_tests_" + std::to_string(seed()));
       if (std::filesystem::create_directory(path_)) break;
     }
   }
   ~TempFolder() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    // Read-only leftovers must not keep the folder.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(path_, ec);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

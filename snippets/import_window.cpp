@@ -1,0 +1,429 @@
+// The package import, wholly on the GUI thread. The package is read and deciphered in memory,
+// its archive unpacked into the work folder, and only after the unpacking has returned complete
+// is it merged, once: the package's database is read whole, every row checked, the entry files
+// put in place (files they replace kept aside), the rows inserted in one transaction, and only
+// then the new directories added to the tree. Any failure takes the files back, so the library
+// stays as it was. The pauses between the status texts let other window events run, the close
+// of this window included; after each one the import stops when its window is gone.
+#include "snippets/import_window.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+#include "resources/window_ids.h"
+#include "runtime/codepage.h"
+#include "runtime/database.h"
+#include "runtime/file_names.h"
+#include "runtime/files.h"
+#include "runtime/zip.h"
+#include "snippets/directory_tree.h"
+#include "snippets/entry_editor.h"
+#include "snippets/export_window.h"
+#include "snippets/globals.h"
+#include "snippets/library.h"
+#include "snippets/package_cipher.h"
+#include "ui/ui.h"
+
+namespace {
+
+namespace w = ImportWindow;
+
+DatabaseUnit ImportDatabase;      // the package's database, open only while it is read
+bool ImportPressed = false;       // a start is being handled; a second press is ignored
+bool ImportTransferring = false;  // from the unpacking on, until the import ends
+std::uint64_t WindowClosings = 0; // counts the closes of ImportWindow
+
+constexpr const char* kNoDatabaseMessage =
+    "数据包中的数据库无法读取（缺失、损坏或没有目录表和信息表），没有导入任何数据。";
+constexpr const char* kOutsidePathMessage =
+    "数据包中有文件路径不在数据文件夹内的条目，数据包已被拒绝，没有导入任何数据。";
+constexpr const char* kNotGbkMessage =
+    "数据包中有无法保存的文字（如表情符号），数据包已被拒绝，没有导入任何数据。";
+constexpr const char* kMergeFailedMessage =
+    "导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。";
+constexpr const char* kWorkFolderMessage =
+    "无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。";
+
+Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
+Text WorkArchive() { return WorkFolder() + "\\临时.zip"; }
+Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
+
+struct PackageDirectory {
+  Text name;
+  int parent;
+  int tag;
+};
+
+struct PackageEntry {
+  Text usage, description, picture, path, name, example, tag;
+};
+
+struct PackageContent {
+  std::vector<PackageDirectory> directories;
+  std::vector<PackageEntry> entries;
+};
+
+void SetInputsEnabled(bool enabled) {
+  ui::SetEnabled(w::PasswordBox, enabled);
+  ui::SetEnabled(w::StartButton, enabled);
+  ui::SetEnabled(w::ConfirmPasswordButton, enabled);
+  ui::SetEnabled(w::OpenButton, enabled);
+}
+
+// The import is over: work folder gone, window usable again.
+void EndImport(const char* message, const Text& status) {
+  RemoveDirectoryTree(WorkFolder());
+  if (message != nullptr) ui::ShowMessageBox(message, ui::kMbIconWarning);
+  if (!status.empty()) ui::SetText(w::StatusLabel, status);
+  SetInputsEnabled(true);
+  ImportTransferring = false;
+  UpdateTransferDone();
+}
+
+bool StartsWith(const Bytes& data, const std::uint8_t* bytes, std::size_t n) {
+  return data.size() >= n && std::equal(bytes, bytes + n, data.begin());
+}
+
+bool EndsWithTrailer(const Bytes& data) {
+  return data.size() >= kPackageHeader.size() + kPackageTrailer.size() &&
+         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.end() - kPackageTrailer.size());
+}
+
+enum class PackageRead { kRead, kUnreadable, kNotGbk };
+
+Text HexOf(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  Text hex;
+  hex.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) {
+    hex.push_back(kHex[c >> 4]);
+    hex.push_back(kHex[c & 0x0F]);
+  }
+  return hex;
+}
+
+// Every row of the table with the columns' texts in the given order. A character GBK cannot
+// hold reads as "?", which would go into the library in its place, so each text read is held
+// against the stored bytes (SQLite's hex() of them).
+PackageRead ReadPackageTable(const char* table, const std::vector<const char*>& columns,
+                             std::vector<std::vector<Text>>& rows) {
+  const int set = OdbcQuery(ImportDatabase, Text("SELECT * FROM `") + table + "`");
+  if (set == 0) return PackageRead::kUnreadable;
+  for (; !OdbcIsEof(ImportDatabase, set); OdbcMoveNext(ImportDatabase, set)) {
+    std::vector<Text> row;
+    for (const char* column : columns) row.push_back(OdbcReadField(ImportDatabase, set, column));
+    rows.push_back(std::move(row));
+  }
+  OdbcCloseRecordSet(ImportDatabase, set);
+
+  Text hexes;
+  for (const char* column : columns) {
+    hexes += Text(hexes.empty() ? "" : ", ") + "hex(`" + column + "`) AS `" + column + "`";
+  }
+  const int check = OdbcQuery(ImportDatabase, "SELECT " + hexes + " FROM `" + table + "`");
+  if (check == 0) return PackageRead::kUnreadable;
+  PackageRead result = PackageRead::kRead;
+  std::size_t k = 0;
+  for (; !OdbcIsEof(ImportDatabase, check) && result == PackageRead::kRead; OdbcMoveNext(ImportDatabase, check), ++k) {
+    if (k >= rows.size()) {
+      result = PackageRead::kUnreadable;
+      break;
+    }
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (HexOf(ConvertGbkToUtf8(rows[k][c])) != OdbcReadField(ImportDatabase, check, columns[c])) {
+        result = PackageRead::kNotGbk;
+      }
+    }
+  }
+  OdbcCloseRecordSet(ImportDatabase, check);
+  if (result == PackageRead::kRead && k != rows.size()) result = PackageRead::kUnreadable;
+  return result;
+}
+
+// The whole package database, read and closed again.
+PackageRead ReadPackageDatabase(PackageContent& content) {
+  if (!OdbcOpen(ImportDatabase, UnpackedFolder() + "\\临时数据库.mdb")) return PackageRead::kUnreadable;
+  std::vector<std::vector<Text>> dirs, entries;
+  PackageRead read = ReadPackageTable("目录", {"目录名", "索引", "标记"}, dirs);
+  if (read == PackageRead::kRead) {
+    read = ReadPackageTable("内含信息", {"使用方法", "说明", "图片", "路径", "名称", "例程", "标记"}, entries);
+  }
+  OdbcClose(ImportDatabase);
+  for (const auto& d : dirs) content.directories.push_back({d[0], ToInt(d[1]), ToInt(d[2])});
+  for (const auto& e : entries) content.entries.push_back({e[0], e[1], e[2], e[3], e[4], e[5], e[6]});
+  return read;
+}
+
+// A file path of a row: empty (the entry has no such file), or a plain file name in the data
+// folder's folder of that kind, as the entry editor writes them. Anything else could write
+// outside its folder.
+bool IsRowFilePath(const Text& path, const char* folder) {
+  if (path.empty()) return true;
+  const Text prefix = folder;
+  if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return false;
+  const Text name = path.substr(prefix.size());
+  return IsDataFolderPath(path) && FindText(name, "\\") < 0 && FindText(name, "/") < 0 && name != "." &&
+         name != "..";
+}
+
+bool RowsStayInDataFolder(const PackageContent& content) {
+  return std::all_of(content.entries.begin(), content.entries.end(), [](const PackageEntry& e) {
+    return IsRowFilePath(e.usage, kUsageFolder) && IsRowFilePath(e.picture, kPictureFolder) &&
+           IsRowFilePath(e.example, kExampleFolder);
+  });
+}
+
+// The entry files an import puts into the data folder: all of them, or, after Undo, none, with
+// every file they replaced back in its place. The unpacked files are moved, not copied: the
+// work folder goes afterwards anyway.
+class PlacedFiles {
+ public:
+  // Moves source over target; a missing source is no file to place (an entry without picture).
+  // Rows may share a file: a target placed already is left as it is.
+  bool Place(const Text& source, const Text& target) {
+    if (placedTargets_.count(target) != 0) return true;
+    if (!FileExists(source)) return true;
+    if (IsFolder(source)) return false;
+    Text backup;
+    if (FileExists(target)) {
+      if (IsFolder(target)) return false;
+      Bytes old, fresh;
+      // The same package imported again: the file is there already.
+      if (ReadFileBytes(target, old) && ReadFileBytes(source, fresh) && old == fresh) return true;
+      if (!MakeDirectory(BackupFolder())) return false;
+      backup = BackupFolder() + "\\" + ToText(static_cast<int>(placed_.size()));
+      if (!MoveFileOver(target, backup)) return false;
+    }
+    placed_.push_back({target, backup});
+    placedTargets_.insert(target);
+    return MoveFileOver(source, target);
+  }
+
+  void Undo() {
+    for (auto it = placed_.rbegin(); it != placed_.rend(); ++it) {
+      RemoveFile(it->target);
+      if (!it->backup.empty()) MoveFileOver(it->backup, it->target);
+    }
+    placed_.clear();
+    placedTargets_.clear();
+  }
+
+ private:
+  struct Placed {
+    Text target;
+    Text backup;  // where the replaced file waits; "" when there was none
+  };
+  static Text BackupFolder() { return WorkFolder() + "\\备份"; }
+  std::vector<Placed> placed_;
+  std::unordered_set<Text> placedTargets_;
+};
+
+Text EntryInsert(const PackageEntry& e) {
+  return "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ('" +
+         SqlEscape(e.path) + "','" + SqlEscape(e.name) + "' , '" + SqlEscape(e.usage) + "', '" +
+         SqlEscape(e.description) + "','" + SqlEscape(e.picture) + "','" + SqlEscape(e.example) + "' ,'" +
+         SqlEscape(e.tag) + "');";
+}
+
+// Files first, then every row in one transaction; false (and nothing changed) on any failure.
+bool AddEntries(const PackageContent& content) {
+  const Text unpacked = UnpackedFolder();
+  PlacedFiles files;
+  for (const PackageEntry& e : content.entries) {
+    const struct {
+      const Text& path;
+      const char* folder;
+    } kinds[] = {{e.usage, "\\方法\\"}, {e.picture, "\\图片\\"}, {e.example, "\\例程\\"}};
+    for (const auto& kind : kinds) {
+      if (kind.path.empty()) continue;
+      if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), ProgramFilePath(kind.path))) {
+        files.Undo();
+        return false;
+      }
+    }
+  }
+  const bool inserted = OdbcTransaction(LibraryDatabase, [&content] {
+    for (const PackageEntry& e : content.entries) {
+      if (!OdbcExecute(LibraryDatabase, EntryInsert(e))) return false;
+    }
+    return true;
+  });
+  if (!inserted) files.Undo();
+  return inserted;
+}
+
+// The first item of DirectoryTree with that text and value, -1 when there is none.
+int FindDirectory(const Text& name, int tag) {
+  const int count = ui::TreeItemCount(MainWindow::DirectoryTree);
+  for (int i = 0; i < count; ++i) {
+    if (ui::TreeItemData(MainWindow::DirectoryTree, i) == tag &&
+        ui::TreeItemText(MainWindow::DirectoryTree, i) == name) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// Adds the package's directories that the tree lacks, each under its parent's match.
+void MergeDirectories(const PackageContent& content) {
+  for (const PackageDirectory& dir : content.directories) {
+    if (FindDirectory(dir.name, dir.tag) >= 0) continue;
+    int parent = -1;
+    if (dir.parent != -1) {
+      parent = FindDirectory(ui::TreeItemText(w::ImportTree, dir.parent),
+                             ui::TreeItemData(w::ImportTree, dir.parent));
+      if (parent < 0) parent = dir.parent;
+    }
+    ui::TreeAddItem(MainWindow::DirectoryTree, parent, dir.name, dir.tag);
+  }
+}
+
+// The merge of an archive unpacked whole; windowGone tells after a pause that the window was
+// closed (its close removed the work folder).
+template <typename Gone>
+void MergeUnpackedPackage(const Gone& windowGone) {
+  ui::SetText(w::StatusLabel, "解压完成，导入数据中....");
+  PauseForStatus();
+  if (windowGone()) return;
+  ui::SetText(w::StatusLabel, "正在读取目录.....");
+
+  PackageContent content;
+  const PackageRead read = ReadPackageDatabase(content);
+  if (read == PackageRead::kUnreadable) return EndImport(kNoDatabaseMessage, "导入失败！");
+  if (read == PackageRead::kNotGbk) return EndImport(kNotGbkMessage, "导入失败！");
+  if (!RowsStayInDataFolder(content)) return EndImport(kOutsidePathMessage, "导入失败！");
+  ui::TreeClear(w::ImportTree);
+  for (const PackageDirectory& dir : content.directories) {
+    ui::TreeAddItem(w::ImportTree, dir.parent, dir.name, dir.tag);
+  }
+  LoadDirectoryTree();
+  ui::SetText(w::StatusLabel, "正在对比目录.....");
+  PauseForStatus();
+  if (windowGone()) return;
+  ui::SetText(w::StatusLabel, "目录对比完毕，1秒后自动开始加入文件");
+  PauseForStatus();
+  if (windowGone()) return;
+
+  // No pause from here to the tree: the tree is matched as it is when the rows are in.
+  if (!AddEntries(content)) return EndImport(kMergeFailedMessage, "导入失败！");
+  MergeDirectories(content);
+
+  ui::SetText(w::StatusLabel, "加入完成，删除临时文件中.....");
+  PauseForStatus();
+  if (windowGone()) return;
+  EndImport(nullptr, "完成！！");
+}
+
+}  // namespace
+
+bool ImportInProgress() { return ImportTransferring; }
+
+void ResetImportTempFolder() {
+  RemoveDirectoryTree(WorkFolder());
+  MakeDirectory(WorkFolder());
+}
+
+void AbandonImport() {
+  if (!ImportTransferring) return;
+  RemoveDirectoryTree(WorkFolder());
+  ImportTransferring = false;
+}
+
+void MainWindow_ImportMenuItem_OnSelected() { ui::LoadWindow(ImportWindow::Self); }
+
+void ImportWindow_ConfirmPasswordButton_OnClick() { ImportPassword = ui::GetText(w::PasswordBox); }
+
+void ImportWindow_OpenButton_OnClick() {
+  if (!ui::ShowCommonDialog(w::FileDialog)) return;
+  const Text name = ui::GetDialogFileName(w::FileDialog);
+  if (!StartsWith(ReadFileBytes(name), kPackageHeader.data(), kPackageHeader.size())) {
+    ui::ShowMessageBox("验证文件头失败！！\r\n打开文件失败！！", ui::kMbIconWarning);
+    ui::SetDialogFileName(w::FileDialog, "");
+    return;
+  }
+  ui::SetText(w::PathBox, name);
+}
+
+void ImportWindow_StartButton_OnClick() {
+  if (ImportPressed) return;
+  ImportPressed = true;
+  struct Release {
+    ~Release() { ImportPressed = false; }
+  } release;
+  const std::uint64_t closings = WindowClosings;
+  const auto windowGone = [closings] { return WindowClosings != closings || !ui::IsCreated(w::Self); };
+
+  ui::SetText(w::StatusLabel, "验证文件中.....");
+  PauseForStatus();
+  if (windowGone()) return;
+
+  // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives
+  Bytes data;
+  ReadFileBytes(ui::GetDialogFileName(w::FileDialog), data);
+  CipherPackageBytes(ImportPassword, data, CipherCopy::Reading);
+  if (!EndsWithTrailer(data)) {
+    ui::ShowMessageBox("密码验证失败！\r\n现行密码：" + ImportPassword, ui::kMbIconWarning);
+    ui::SetText(w::StatusLabel, "验证失败！");
+    return;
+  }
+  data.resize(data.size() - kPackageTrailer.size());
+  data.erase(data.begin(), data.begin() + kPackageHeader.size());
+
+  SetInputsEnabled(false);
+  ImportTransferring = true;
+  TransferDone = 0;
+  ui::SetText(w::StatusLabel, "验证成功！准备进入解压.......");
+  PauseForStatus();
+  if (windowGone()) return;
+
+  EnsureDataFolders();
+  ResetImportTempFolder();
+  const bool written = WriteFileBytes(WorkArchive(), data);
+  Bytes().swap(data);
+  if (!written) return EndImport(kWorkFolderMessage, "导入失败！");
+  const int unpacked = ZipExtract(WorkArchive(), UnpackedFolder(), [](int percent) {
+    ui::RaiseComponentProgress(w::ZipObject, percent);
+    return true;
+  });
+  RemoveFile(WorkArchive());
+  if (unpacked != kZipExtractDone) {
+    RemoveDirectoryTree(WorkFolder());
+    ui::ShowMessageBox("未知错误，解压失败！！", ui::kMbOk);
+    return EndImport(nullptr, "");
+  }
+  // The unpacking reports 100 twice; the merge runs here, once, on a complete unpacking.
+  MergeUnpackedPackage(windowGone);
+}
+
+void ImportWindow_ZipObject_OnProgress(int percent) { ui::SetProgress(w::ProgressBar, percent); }
+
+bool ImportWindow_OnCanClose() {
+  if (TransferDone != 0 || !ImportTransferring) return true;
+  if (ui::ShowMessageBox("还没有导出完成！！是否确定关闭？？", ui::kMbYesNo, "是否关闭？") != ui::kIdYes) {
+    return false;
+  }
+  RemoveDirectoryTree(WorkFolder());
+  ImportTransferring = false;
+  UpdateTransferDone();
+  ui::DestroyProgramWindow(w::Self);
+  return false;
+}
+
+void BindImportHandlers() {
+  using ui::EventKind;
+  ui::Bind(MainWindow::Self, MainWindow::ImportMenuItem.name, EventKind::MenuSelected,
+           [](int) { MainWindow_ImportMenuItem_OnSelected(); });
+  const ui::WindowRef imp = w::Self;
+  ui::BindCanClose(imp, [] { return ImportWindow_OnCanClose(); });
+  // A new window has no import; a close ends the one it had.
+  ui::BindWindow(imp, EventKind::Created, [](int) { ImportTransferring = false; });
+  ui::BindWindow(imp, EventKind::Closed, [](int) { ++WindowClosings; });
+  ui::Bind(imp, w::OpenButton.name, EventKind::Click, [](int) { ImportWindow_OpenButton_OnClick(); });
+  ui::Bind(imp, w::ConfirmPasswordButton.name, EventKind::Click,
+           [](int) { ImportWindow_ConfirmPasswordButton_OnClick(); });
+  ui::Bind(imp, w::StartButton.name, EventKind::Click, [](int) { ImportWindow_StartButton_OnClick(); });
+  ui::Bind(imp, w::ZipObject.name, EventKind::Progress,
+           [](int percent) { ImportWindow_ZipObject_OnProgress(percent); });
+}

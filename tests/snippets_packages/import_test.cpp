@@ -1,0 +1,419 @@
+// The package import through its window: round trip with the export, the header and password
+// checks, the directory merge, hostile packages, faults while merging and closing mid-import.
+// Each failure is checked against the whole library state before the import.
+#include <filesystem>
+#include <memory>
+
+#include "resources/window_ids.h"
+#include "runtime/database.h"
+#include "runtime/files.h"
+#include "runtime/packed_file.h"
+#include "runtime/threads.h"
+#include "runtime/zip.h"
+#include "snippets/export_window.h"
+#include "snippets/globals.h"
+#include "snippets/library.h"
+#include "tests/snippets_packages/packages_fixture.h"
+#include "ui/headless/headless.h"
+#include "ui/ui.h"
+
+namespace {
+
+namespace hl = ui::headless;
+namespace iw = ImportWindow;
+
+const Text kUsage = "\\DATA\\方法\\";
+const Text kPicture = "\\DATA\\图片\\";
+const Text kExample = "\\DATA\\例程\\";
+
+// A row of an entry with its three files under id, and those files' stored bytes.
+StoredRow RowOf(const Text& name, const Text& id, int tag, const Text& dirPath = "/目录") {
+  return {dirPath, name, kUsage + id + ".txt", "说明" + name, kPicture + id + ".png", kExample + id + ".cpp",
+          ToText(tag)};
+}
+void AddFilesOf(PackageSource& source, const Text& id, const Text& content) {
+  source.files["方法/" + id + ".txt"] = CompressBytes(BytesOf("用法" + content));
+  source.files["图片/" + id + ".png"] = CompressBytes(MakePng(2, 2));
+  source.files["例程/" + id + ".cpp"] = CompressBytes(BytesOf("int " + content + ";"));
+}
+
+class ImportTest : public PackagesTest {
+ protected:
+  std::vector<Text> MessageTexts() {
+    std::vector<Text> texts;
+    for (const auto& m : hl::MessagesShown()) texts.push_back(m.text);
+    return texts;
+  }
+  bool WorkFolderLeft() { return FileExists(ProgramFilePath(kImportWorkFolder)); }
+  bool InputsEnabled() {
+    return ui::GetEnabled(iw::PasswordBox) && ui::GetEnabled(iw::StartButton) &&
+           ui::GetEnabled(iw::ConfirmPasswordButton) && ui::GetEnabled(iw::OpenButton);
+  }
+  // A good package of one directory and two entries.
+  PackageSource GoodSource() {
+    PackageSource source;
+    source.directories = {{"目录", -1, 700}};
+    source.rows = {RowOf("甲", "aaaaaaaaaaaaaaa", 700), RowOf("乙", "bbbbbbbbbbbbbbb", 700)};
+    AddFilesOf(source, "aaaaaaaaaaaaaaa", "a");
+    AddFilesOf(source, "bbbbbbbbbbbbbbb", "b");
+    return source;
+  }
+};
+
+TEST_F(ImportTest, ExportedLibraryComesBackWholeInAnEmptyOne) {
+  AddDirectory("工具", 5000);
+  AddDirectory("排序", 6150, 0);
+  AddDirectory("杂项", 8200);
+  hl::ChooseMenuItem(MainWindow::Self, MainWindow::SaveTreeMenuItem.name);
+  hl::WaitIdle();
+  InsertEntry({.name = "快速'排序", .description = "说'明", .usage = "用法一", .picture = MakePng(5, 4),
+               .example = BytesOf("int main(){}")},
+              6150, "abcdefghijklmno");
+  InsertEntry({.name = "没有图片", .usage = "用法二"}, 8200, "ABCDEFGHIJKLMNO");
+  const LibraryState exported = State();
+  const Text package = PackagePath("全部.yrd");
+  Export(package, "密码");
+  ASSERT_EQ(ui::GetText(ExportWindow::StatusLabel), "生成完毕，可以去分享给好友了，嘻嘻");
+
+  StartWithEmptyLibrary();
+  Import(package, "密码");
+
+  EXPECT_TRUE(hl::MessagesShown().empty()) << MessageTexts()[0];
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  EXPECT_EQ(ui::GetProgress(iw::ProgressBar), 100);
+  EXPECT_EQ(TransferDone.load(), 1);
+  EXPECT_TRUE(InputsEnabled());
+  EXPECT_FALSE(WorkFolderLeft());
+  LibraryState imported = State();
+  EXPECT_EQ(imported.rows, exported.rows);
+  EXPECT_EQ(imported.tree, exported.tree);
+  EXPECT_EQ(imported.files, exported.files);
+  // The directories reach table `目录` with the next save only.
+  EXPECT_TRUE(imported.table.empty());
+
+  // Again: every row a second time, no directory and no file more.
+  Import(package, "密码");
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  const LibraryState twice = State();
+  ASSERT_EQ(twice.rows.size(), 2 * exported.rows.size());
+  EXPECT_EQ(std::vector(twice.rows.begin() + 2, twice.rows.end()), exported.rows);
+  EXPECT_EQ(twice.tree, exported.tree);
+  EXPECT_EQ(twice.files, exported.files);
+}
+
+TEST_F(ImportTest, PasswordIsTheOneConfirmedAndMustMatchTheExport) {
+  const Bytes archive = ArchiveOf(GoodSource());
+  const struct {
+    Text written, confirmed;
+    bool typedOnly;
+    bool imported;
+  } kCases[] = {
+      {"", "", false, true},   {"", "x", false, false},  {"pw", "", false, false},
+      {"pw", "pw", false, true}, {"pw", "pw", true, false}, {"pw", "pW", false, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.written + "/" + c.confirmed);
+    const LibraryState before = State();
+    hl::ClearRecords();
+    const Text package = WritePackage("p.yrd", archive, c.written);
+    hl::ChooseMenuItem(MainWindow::Self, MainWindow::ImportMenuItem.name);
+    ImportPassword.clear();
+    hl::AnswerFileDialog(package);
+    hl::Click(iw::OpenButton);
+    hl::TypeText(iw::PasswordBox, c.confirmed);
+    if (!c.typedOnly) hl::Click(iw::ConfirmPasswordButton);
+    hl::Click(iw::StartButton);
+    hl::WaitIdle();
+    if (c.imported) {
+      EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+      EXPECT_EQ(State().rows.size(), before.rows.size() + 2);
+    } else {
+      EXPECT_EQ(MessageTexts(), std::vector<Text>{"密码验证失败！\r\n现行密码：" + ImportPassword});
+      EXPECT_EQ(ui::GetText(iw::StatusLabel), "验证失败！");
+      EXPECT_EQ(State(), before);
+      EXPECT_TRUE(InputsEnabled());
+      EXPECT_EQ(TransferDone.load(), 1);
+    }
+  }
+}
+
+TEST_F(ImportTest, FileWithoutTheHeaderIsRefusedAtOpen) {
+  ui::LoadWindow(iw::Self);
+  const Text good = WritePackage("good.yrd", ArchiveOf(GoodSource()), "");
+  hl::AnswerFileDialog(good);
+  hl::Click(iw::OpenButton);
+  const Text bad = WriteTempFile("bad.yrd", BytesOf("YNa#y-\x03\x15\x02\x02 not a package"));
+  hl::AnswerFileDialog(bad);
+  hl::Click(iw::OpenButton);
+  EXPECT_EQ(MessageTexts(), std::vector<Text>{"验证文件头失败！！\r\n打开文件失败！！"});
+  EXPECT_EQ(hl::MessagesShown()[0].flags, ui::kMbIconWarning);
+  EXPECT_EQ(ui::GetText(iw::PathBox), good);
+  EXPECT_EQ(ui::GetDialogFileName(iw::FileDialog), "");
+
+  const LibraryState before = State();
+  hl::Click(iw::StartButton);
+  hl::WaitIdle();
+  EXPECT_EQ(MessageTexts().back(), "密码验证失败！\r\n现行密码：");
+  EXPECT_EQ(State(), before);
+}
+
+TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
+  InsertEntry({.name = "原有", .usage = "原有用法", .picture = MakePng(3, 3)}, 900, "zzzzzzzzzzzzzzz");
+  const Bytes good = ArchiveOf(GoodSource());
+
+  PackageSource noDatabase = GoodSource();
+  noDatabase.withDatabase = false;
+  PackageSource damagedDatabase = GoodSource();
+  damagedDatabase.withDatabase = false;
+  damagedDatabase.files["临时数据库.mdb"] = BytesOf("SQLite format 3 but nothing after it");
+  const auto withRowPath = [&](const Text& usage) {
+    PackageSource s = GoodSource();
+    s.rows[1].usage = usage;
+    s.files["方法/evil.txt"] = BytesOf("outside");  // what GetFileName of the path names
+    return ArchiveOf(s);
+  };
+  const auto withStatement = [&](const Text& sql) {
+    PackageSource s = GoodSource();
+    s.statements = {sql};
+    return ArchiveOf(s);
+  };
+  PackageSource escaping = GoodSource();
+  escaping.files["zz_evil"] = BytesOf("outside");
+  Bytes otherTables;
+  {
+    const Text folder = tempFolder + "/other";
+    ASSERT_TRUE(MakeDirectory(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + "/临时数据库.mdb", ReadFileBytes(InProgram("\\DATA.mdb"))));
+    DatabaseUnit db;
+    ASSERT_TRUE(OdbcOpen(db, folder + "/临时数据库.mdb"));
+    ASSERT_TRUE(OdbcExecute(db, "DROP TABLE `内含信息`;"));
+    ASSERT_TRUE(OdbcExecute(db, "CREATE TABLE `别的` (`x` VARCHAR(10));"));
+    OdbcClose(db);
+    ASSERT_TRUE(ZipCompress(folder, folder + ".zip"));
+    otherTables = ReadFileBytes(folder + ".zip");
+  }
+  // Honest sizes, each below the member limit, far beyond what the package's size allows.
+  PackageSource bomb = GoodSource();
+  bomb.files["例程/zeros1.bin"] = Bytes(40u << 20, 0);
+  bomb.files["例程/zeros2.bin"] = Bytes(40u << 20, 0);
+  Bytes damaged = good;
+  for (std::size_t k = damaged.size() / 3; k < damaged.size() / 3 + 64; ++k) damaged[k] ^= 0x5A;
+
+  const Text kUnpack = "未知错误，解压失败！！";
+  const Text kNoDatabase = "数据包中的数据库无法读取（缺失、损坏或没有目录表和信息表），没有导入任何数据。";
+  const Text kNotGbk = "数据包中有无法保存的文字（如表情符号），数据包已被拒绝，没有导入任何数据。";
+  const Text kOutside = "数据包中有文件路径不在数据文件夹内的条目，数据包已被拒绝，没有导入任何数据。";
+  const struct {
+    const char* what;
+    Bytes archive;
+    std::size_t keep;  // bytes of the package kept; 0 = all
+    Text message;
+  } kCases[] = {
+      {"truncated", good, 200, "密码验证失败！\r\n现行密码：pw"},
+      {"damaged archive", damaged, 0, kUnpack},
+      {"no zip at all", BytesOf("just some bytes that are no zip archive"), 0, kUnpack},
+      {"empty archive", {}, 0, kUnpack},
+      {"member header lies small", WithMemberSizes(good, 3), 0, kUnpack},
+      {"member header claims 2 GiB", WithMemberSizes(good, 0x7FFFFFFF), 0, kUnpack},
+      {"members far beyond the package", ArchiveOf(bomb), 0, kUnpack},
+      {"member leaves the folder", ReplaceBytes(ArchiveOf(escaping), "zz_evil", "../evil"), 0, kUnpack},
+      {"member absolute", ReplaceBytes(ArchiveOf(escaping), "zz_evil", "/tmp/ev"), 0, kUnpack},
+      {"no database", ArchiveOf(noDatabase), 0, kNoDatabase},
+      {"damaged database", ArchiveOf(damagedDatabase), 0, kNoDatabase},
+      {"other tables", otherTables, 0, kNoDatabase},
+      {"row path up", withRowPath("\\..\\evil.txt"), 0, kOutside},
+      {"row path up inside", withRowPath("\\DATA\\方法\\..\\..\\DATA.mdb"), 0, kOutside},
+      {"row path slash", withRowPath("\\DATA\\方法\\a/../../../x"), 0, kOutside},
+      {"row path drive", withRowPath("C:\\x.txt"), 0, kOutside},
+      {"row path absolute", withRowPath("/etc/x.txt"), 0, kOutside},
+      {"row path other folder", withRowPath("\\DATA\\x.txt"), 0, kOutside},
+      // GBK cannot hold U+1F600: it would come in as "?".
+      {"name outside GBK", withStatement("UPDATE `内含信息` SET `名称` = `名称` || char(128512);"), 0, kNotGbk},
+      {"directory outside GBK", withStatement("UPDATE `目录` SET `目录名` = char(128512);"), 0, kNotGbk},
+      {"blob in a row", withStatement("UPDATE `内含信息` SET `说明` = x'FF00FE';"), 0, kNotGbk},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const LibraryState before = State();
+    hl::ClearRecords();
+    Text package = WritePackage("hostile.yrd", c.archive, "pw");
+    if (c.keep != 0) {
+      const Bytes all = ReadFileBytes(package);
+      ASSERT_TRUE(WriteFileBytes(package, Bytes(all.begin(), all.begin() + c.keep)));
+    }
+    Import(package, "pw");
+    EXPECT_EQ(MessageTexts(), std::vector<Text>{c.message});
+    EXPECT_NE(ui::GetText(iw::StatusLabel), "完成！！");
+    EXPECT_EQ(State(), before);
+    EXPECT_FALSE(WorkFolderLeft());
+    EXPECT_TRUE(InputsEnabled());
+    EXPECT_EQ(TransferDone.load(), 1);
+    EXPECT_FALSE(FileExists(programFolder + "/evil"));
+    EXPECT_FALSE(FileExists(programFolder + "/../evil.txt"));
+    EXPECT_FALSE(FileExists(InProgram("\\导入临时目录\\evil")));
+  }
+  EXPECT_FALSE(FileExists("/tmp/ev"));
+}
+
+TEST_F(ImportTest, RowsWithQuotesAndPathsWithoutFilesGoInAsRead) {
+  PackageSource source = GoodSource();
+  source.rows[0].name = "it's";
+  source.rows[0].description = "'); DROP TABLE `内含信息`; --";
+  source.rows[1].picture = "";  // an entry of an old library without picture path
+  source.rows[1].example = kExample + "bbbbbbbbbbbbbbb.";  // no example file in the package
+  source.files.erase("例程/bbbbbbbbbbbbbbb.cpp");
+  Import(WritePackage("q.yrd", ArchiveOf(source), "pw"), "pw");
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  const std::vector<StoredRow> rows = ReadRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].name, "it's");
+  EXPECT_EQ(rows[0].description, "'); DROP TABLE `内含信息`; --");
+  EXPECT_EQ(rows[1].picture, "");
+  EXPECT_EQ(ReadStored(rows[0].example), BytesOf("int a;"));
+  EXPECT_FALSE(StoredExists(rows[1].example));
+}
+
+TEST_F(ImportTest, DirectoryMergeMatchesByNameAndTag) {
+  using Items = std::vector<DirectoryItem>;
+  const struct {
+    const char* what;
+    Items library, package, expected;
+  } kCases[] = {
+      {"same name and tag anywhere is not added",
+       {{"甲", -1, 100}, {"乙", 0, 200}},
+       {{"乙", -1, 200}, {"甲", -1, 100}},
+       {{"甲", -1, 100}, {"乙", 0, 200}}},
+      {"a tag used under another name is a new directory",
+       {{"甲", -1, 100}},
+       {{"丙", -1, 100}},
+       {{"甲", -1, 100}, {"丙", -1, 100}}},
+      {"a new child goes last under its parent's match",
+       {{"甲", -1, 100}, {"子", 0, 300}, {"乙", -1, 200}},
+       {{"乙", -1, 200}, {"甲", -1, 100}, {"新", 1, 400}},
+       {{"甲", -1, 100}, {"子", 0, 300}, {"新", 0, 400}, {"乙", -1, 200}}},
+      {"a new parent and its child",
+       {{"甲", -1, 100}},
+       {{"丁", -1, 500}, {"戊", 0, 600}},
+       {{"甲", -1, 100}, {"丁", -1, 500}, {"戊", 1, 600}}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ui::TreeClear(MainWindow::DirectoryTree);
+    for (const auto& [name, parent, tag] : c.library) AddDirectory(name, tag, parent);
+    hl::ChooseMenuItem(MainWindow::Self, MainWindow::SaveTreeMenuItem.name);
+    hl::WaitIdle();
+    PackageSource source;
+    source.directories = c.package;
+    Import(WritePackage("d.yrd", ArchiveOf(source), ""), "");
+    EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+    EXPECT_EQ(State().tree, c.expected);
+    EXPECT_EQ(State().table, c.library);
+  }
+}
+
+TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
+  // The library has a file of the same name as one the package brings, with other content.
+  InsertEntry({.name = "原有", .usage = "原有用法", .picture = MakePng(3, 3)}, 900, "bbbbbbbbbbbbbbb");
+  const Text archive = tempFolder + "/fault.zip";
+  ASSERT_TRUE(WriteFileBytes(archive, ArchiveOf(GoodSource())));
+  const Text package = WritePackage("fault.yrd", ReadFileBytes(archive), "pw");
+
+  // The last file placed fails, after its target was created.
+  const std::string lastFile = NativePath(InProgram(kExample + "bbbbbbbbbbbbbbb.cpp"));
+  FileSystemOps faulty = NativeFileSystem();
+  const auto nativeMove = faulty.rename;
+  faulty.rename = [lastFile, nativeMove](const std::string& from, const std::string& to) {
+    if (to == lastFile) {
+      std::filesystem::copy_file(from, to);
+      return false;
+    }
+    return nativeMove(from, to);
+  };
+  const LibraryState before = State();
+  FileSystemOps saved = InstallFileSystem(faulty);
+  Import(package, "pw");
+  InstallFileSystem(saved);
+  EXPECT_EQ(MessageTexts(), std::vector<Text>{"导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。"});
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "导入失败！");
+  EXPECT_EQ(State(), before);
+  EXPECT_FALSE(WorkFolderLeft());
+
+  // An INSERT that fails, after every file was in place.
+  ASSERT_TRUE(OdbcExecute(LibraryDatabase,
+                          "CREATE TRIGGER refuse BEFORE INSERT ON `内含信息` WHEN NEW.`名称` = '乙' "
+                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+  hl::ClearRecords();
+  Import(package, "pw");
+  EXPECT_EQ(MessageTexts(), std::vector<Text>{"导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。"});
+  EXPECT_EQ(State(), before);
+}
+
+TEST_F(ImportTest, ClosingMidImportAsksAndStopsWhereItIs) {
+  const Text package = WritePackage("c.yrd", ArchiveOf(GoodSource()), "");
+  // Idle: no question.
+  ui::LoadWindow(iw::Self);
+  hl::AskToClose(iw::Self);
+  EXPECT_TRUE(hl::MessagesShown().empty());
+  EXPECT_FALSE(ui::IsCreated(iw::Self));
+
+  const struct {
+    int closeAt;      // ms after the start press, inside one of the pauses
+    bool rowsIn;      // the close came after the rows were inserted
+  } kCases[] = {{500, false}, {1500, false}, {2500, false}, {4500, false}, {5500, true}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.closeAt);
+    const LibraryState before = State();
+    hl::ClearRecords();
+    StartThread([at = c.closeAt](int) {
+      ui::DelayPumping(at);
+      ui::RunOnGui([] { hl::AskToClose(iw::Self); });
+    });
+    // Asked only once the transfer runs: the first pause comes before it.
+    if (c.closeAt >= 1000) hl::AnswerMessageBox(ui::kIdYes);
+    Import(package, "");
+    EXPECT_FALSE(ui::IsCreated(iw::Self));
+    EXPECT_FALSE(WorkFolderLeft());
+    EXPECT_EQ(TransferDone.load(), 1);
+    EXPECT_EQ(State().rows.size(), before.rows.size() + (c.rowsIn ? 2 : 0));
+    if (c.closeAt < 1000) {
+      EXPECT_TRUE(hl::MessagesShown().empty());  // nothing was running yet
+    } else {
+      EXPECT_EQ(MessageTexts(), std::vector<Text>{"还没有导出完成！！是否确定关闭？？"});
+    }
+  }
+}
+
+TEST_F(ImportTest, ProgramClosedMidImportTakesTheWorkFolderAlong) {
+  const Text package = WritePackage("e.yrd", ArchiveOf(GoodSource()), "");
+  const LibraryState before = State();
+  StartThread([](int) {
+    ui::DelayPumping(3500);  // the merge's second pause
+    ui::RunOnGui([] { hl::AskToClose(MainWindow::Self); });
+  });
+  Import(package, "");
+  EXPECT_EQ(hl::EndedWithCode(), std::optional<int>(0));
+  EXPECT_TRUE(hl::MessagesShown().empty());
+  EXPECT_FALSE(WorkFolderLeft());
+  EXPECT_EQ(ReadRows().size(), before.rows.size());
+}
+
+TEST_F(ImportTest, AnExportEndingDuringAnImportLeavesTheTransferMarkedRunning) {
+  const Text package = WritePackage("o.yrd", ArchiveOf(GoodSource()), "");
+  hl::ChooseMenuItem(MainWindow::Self, MainWindow::ExportMenuItem.name);
+  hl::AnswerFileDialog(PackagePath("out.yrd"));
+  hl::Click(ExportWindow::SaveToButton);
+  hl::AnswerMessageBox(ui::kIdNo);
+  hl::Click(ExportWindow::StartButton);  // its thread ends 2,000 ms on
+  auto seen = std::make_shared<std::pair<Text, int>>();
+  StartThread([seen](int) {
+    ui::DelayPumping(3500);
+    ui::RunOnGui([seen] { *seen = {ui::GetText(ExportWindow::StatusLabel), TransferDone.load()}; });
+  });
+  Import(package, "");
+  EXPECT_EQ(seen->first, "生成完毕，可以去分享给好友了，嘻嘻");
+  EXPECT_EQ(seen->second, 0);
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  EXPECT_EQ(TransferDone.load(), 1);
+}
+
+}  // namespace
