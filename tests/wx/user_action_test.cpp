@@ -115,13 +115,18 @@ TEST_F(WxTest, EditingATreeLabelWritesTheTextThenRaises) {
   EXPECT_EQ(Shown(tree->GetItemText(item)), "新目录");
 }
 
-TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
-  Load(MainWindow::Self);
+// Three rows 条目0..条目2 with item values 1..3, laid out.
+void FillList() {
   for (int i = 0; i < 3; ++i) {
     const int row = ui::ListAppendRow(MainWindow::EntryListView, i + 1);
     ui::ListSetCell(MainWindow::EntryListView, row, 0, "条目" + ToText(i));
   }
   ui::DelayPumping(50);
+}
+
+TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
+  Load(MainWindow::Self);
+  FillList();
   std::vector<std::string> events;
   ui::Bind(MainWindow::Self, "EntryListView", EventKind::SelectionChanged, [&](int) {
     events.push_back("selected " + std::to_string(ui::ListCurrentRow(MainWindow::EntryListView)));
@@ -149,11 +154,7 @@ TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
 // no new focus, and a click on another row is.
 TEST_F(WxTest, RemovingTheFocusedRowPassesTheFocusOnInTheVirtualList) {
   Load(MainWindow::Self);
-  for (int i = 0; i < 3; ++i) {
-    const int row = ui::ListAppendRow(MainWindow::EntryListView, i + 1);
-    ui::ListSetCell(MainWindow::EntryListView, row, 0, "条目" + ToText(i));
-  }
-  ui::DelayPumping(50);
+  FillList();
   std::vector<std::string> events;
   ui::Bind(MainWindow::Self, "EntryListView", EventKind::SelectionChanged, [&](int row) {
     const int value = ui::ListItemData(MainWindow::EntryListView, row);
