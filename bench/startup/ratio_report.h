@@ -57,7 +57,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  static double Min(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
+  static double Min(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+  }
   static double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t half = values.size() / 2;

@@ -110,7 +110,9 @@ BENCHMARK(BM_EngineVacuum)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_LoadTree(benchmark::State& state) {
   StartProgram(TheLibrary());
   for (auto _ : state) LoadDirectoryTree();
-  if (ui::TreeItemCount(MainWindow::DirectoryTree) != kDirectories) state.SkipWithError("the tree did not load");
+  if (ui::TreeItemCount(MainWindow::DirectoryTree) != kDirectories) {
+    state.SkipWithError("the tree did not load");
+  }
   StopProgram();
 }
 BENCHMARK(BM_LoadTree)->Unit(benchmark::kMillisecond)->Iterations(50);

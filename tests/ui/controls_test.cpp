@@ -102,10 +102,13 @@ TEST_F(ControlsTest, TreeAddItemsPlacesItemsAsSingleAddsDo) {
     Adds before;  // added one by one first
     Adds items;
   } cases[] = {
-      {"pre-order", {}, {{-1, "A", 1}, {0, "A1", 2}, {1, "A1a", 3}, {0, "A2", 4}, {-1, "B", 5}, {4, "B1", 6}}},
-      {"earlier parents", {}, {{-1, "A", 1}, {-1, "B", 2}, {0, "A1", 3}, {0, "A2", 4}, {1, "A1a", 5}, {4, "B1", 6}}},
+      {"pre-order", {},
+       {{-1, "A", 1}, {0, "A1", 2}, {1, "A1a", 3}, {0, "A2", 4}, {-1, "B", 5}, {4, "B1", 6}}},
+      {"earlier parents", {},
+       {{-1, "A", 1}, {-1, "B", 2}, {0, "A1", 3}, {0, "A2", 4}, {1, "A1a", 5}, {4, "B1", 6}}},
       {"no such parent", {}, {{-1, "A", 1}, {7, "B", 2}, {0, "A1", 3}, {-5, "C", 4}}},
-      {"onto a tree", {{-1, "X", 1}, {0, "X1", 2}, {-1, "Y", 3}}, {{0, "X2", 4}, {3, "X2a", 5}, {2, "Y1", 6}}},
+      {"onto a tree", {{-1, "X", 1}, {0, "X1", 2}, {-1, "Y", 3}},
+       {{0, "X2", 4}, {3, "X2a", 5}, {2, "Y1", 6}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -113,7 +113,8 @@ void AppendTreeItems(ModelTree& tree, ControlWidgets& widgets, const TreeModel& 
   for (int i = first; i < end; ++i) {
     const TreeNode& node = model.nodes[i];
     const int depth = std::min<int>(node.depth, path.size());
-    const wxTreeItemId item = tree.AppendItem(depth == 0 ? widgets.treeRoot : path[depth - 1], ToWx(node.text));
+    const wxTreeItemId parent = depth == 0 ? widgets.treeRoot : path[depth - 1];
+    const wxTreeItemId item = tree.AppendItem(parent, ToWx(node.text));
     widgets.treeItems.push_back(item);
     path.resize(depth);
     path.push_back(item);
@@ -871,7 +872,8 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
           AddTreeItem(*tree, *widgets, control.tree, index);
         }
       } else if (what == Change::TreeAppended) {
-        if (index >= 0 && index <= static_cast<int>(widgets->treeItems.size())) {
+        // The items before index are there; those from it on are the new ones.
+        if (index == static_cast<int>(widgets->treeItems.size())) {
           AppendTreeItems(*tree, *widgets, control.tree, index);
         }
       } else if (what == Change::TreeDeleting) {
