@@ -139,10 +139,10 @@ void RunChildren(benchmark::State& state, const char* kind) {
 }
 
 void BM_ProgramStartWx(benchmark::State& state) { RunChildren(state, "program"); }
-BENCHMARK(BM_ProgramStartWx)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ProgramStartWx)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_BareWxProgram(benchmark::State& state) { RunChildren(state, "bare"); }
-BENCHMARK(BM_BareWxProgram)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_BareWxProgram)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_StartupToIdleWx(benchmark::State& state) {
   const Library& library = TheLibrary();
