@@ -29,6 +29,7 @@
 #include "snippets/entry_list.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
+#include "snippets/web_links_test_hooks.h"
 #include "ui/model.h"
 #include "ui/ui.h"
 #ifdef ENTRIES_BENCH_WX
@@ -123,6 +124,7 @@ bool InsertEntry(int i, int tag, const Text& pictureExtension) {
 bool PrepareLibrary() {
   // A library file from the start: its absence would ask the user first.
   if (!WriteFileBytes(GetRunDirectory() + "\\DATA.mdb", EmptyDatabaseTemplate())) return false;
+  SetWebServiceLinks({});  // the listing is measured, not the network's answers
   if (!StartSnippetProgram()) return false;
   Settle();
   EnsureDataFolders();

@@ -15,6 +15,7 @@
 #include "snippets/directory_tree.h"
 #include "snippets/globals.h"
 #include "snippets/startup.h"
+#include "snippets/web_links_test_hooks.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -42,6 +43,7 @@ void RestoreFragmented() {
 
 void StartProgram(const Library& library) {
   ui::headless::Install();
+  SetWebServiceLinks({});  // the start of the library is measured, not the network's answers
   SetRunDirectory(library.program);
   StartSnippetProgram();
   ui::headless::WaitIdle();
