@@ -261,6 +261,8 @@ void StartDirectoryTreeLoad() {
   }
 }
 
+void StartDirectoryTreeSave() { StartSave(); }
+
 void ForgetLoadedTree() {
   ui::RunOnGui([] {
     TreeLoaded = false;
