@@ -48,7 +48,6 @@ constexpr const char* kWorkFolderMessage =
     "无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。";
 
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
-Text WorkArchive() { return WorkFolder() + "\\临时.zip"; }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
 struct PackageDirectory {
@@ -374,8 +373,6 @@ void ImportWindow_StartButton_OnClick() {
     ui::SetText(w::StatusLabel, "验证失败！");
     return;
   }
-  data.resize(data.size() - kPackageTrailer.size());
-  data.erase(data.begin(), data.begin() + kPackageHeader.size());
 
   SetInputsEnabled(false);
   ImportTransferring = true;
@@ -386,14 +383,16 @@ void ImportWindow_StartButton_OnClick() {
 
   EnsureDataFolders();
   ResetImportTempFolder();
-  const bool written = WriteFileBytes(WorkArchive(), data);
+  if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");
+  // The archive between header and trailer is unpacked where it lies in memory: writing it
+  // to the work folder first only to read it back would cost as much as the unpacking.
+  const int unpacked = ZipExtractBytes(
+      data.data() + kPackageHeader.size(), data.size() - kPackageHeader.size() - kPackageTrailer.size(),
+      UnpackedFolder(), [](int percent) {
+        ui::RaiseComponentProgress(w::ZipObject, percent);
+        return true;
+      });
   Bytes().swap(data);
-  if (!written) return EndImport(kWorkFolderMessage, "导入失败！");
-  const int unpacked = ZipExtract(WorkArchive(), UnpackedFolder(), [](int percent) {
-    ui::RaiseComponentProgress(w::ZipObject, percent);
-    return true;
-  });
-  RemoveFile(WorkArchive());
   if (unpacked != kZipExtractDone) {
     RemoveDirectoryTree(WorkFolder());
     ui::ShowMessageBox("未知错误，解压失败！！", ui::kMbOk);
