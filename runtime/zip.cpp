@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
 #include "runtime/codepage.h"
@@ -304,13 +305,13 @@ class Extraction {
     Text target;
     bool folder = false;
     if (!MemberTarget(destination_, memberName, target, folder)) return false;
-    if (folder) return MakeDirectories(target);
+    if (folder) return MakeFolderOnce(target);
 
     if ((info.flag & 1) != 0) return false;  // encrypted
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
     const std::size_t slash = SeparatorPositions(target).back();
-    if (!MakeDirectories(target.substr(0, slash))) return false;
+    if (!MakeFolderOnce(target.substr(0, slash))) return false;
 
     Bytes data;
     if (!Inflate(info, data)) return false;
@@ -338,7 +339,8 @@ class Extraction {
       unzCloseCurrentFile(unz_);
       return false;
     }
-    std::vector<std::uint8_t> in(1u << 16), out(1u << 16);
+    std::vector<std::uint8_t>& in = in_;
+    std::vector<std::uint8_t>& out = out_;
     bool ok = true, ended = !deflated;
     for (;;) {
       const int n = unzReadCurrentFile(unz_, in.data(), static_cast<unsigned>(in.size()));
@@ -381,10 +383,21 @@ class Extraction {
     return crc == info.crc;
   }
 
+  // Members mostly share a few folders: each is made (or found) once per extraction.
+  bool MakeFolderOnce(const Text& folder) {
+    if (madeFolders_.count(folder) != 0) return true;
+    if (!MakeDirectories(folder)) return false;
+    madeFolders_.insert(folder);
+    return true;
+  }
+
   unzFile unz_;
   Text destination_;
   std::uint64_t totalLimit_;
   std::uint64_t written_ = 0;  // bytes of the members written so far
+  std::unordered_set<Text> madeFolders_;
+  std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
+  std::vector<std::uint8_t> out_ = std::vector<std::uint8_t>(1u << 16);  // inflated
 };
 
 // An archive of no members is its end record alone, which minizip cannot open.
