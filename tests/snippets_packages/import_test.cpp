@@ -377,6 +377,24 @@ TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
   EXPECT_EQ(State(), before);
 }
 
+TEST_F(ImportTest, WorkFolderThatCannotBeMadeIsToldAndImportsNothing) {
+  const Text package = WritePackage("w.yrd", ArchiveOf(GoodSource()), "");
+  const std::string work = NativePath(ProgramFilePath(kImportWorkFolder));
+  FileSystemOps faulty = NativeFileSystem();
+  faulty.makeFolder = [work, native = faulty.makeFolder](const std::string& path) {
+    return path != work && native(path);
+  };
+  const LibraryState before = State();
+  FileSystemOps saved = InstallFileSystem(faulty);
+  Import(package, "");
+  InstallFileSystem(saved);
+  EXPECT_EQ(MessageTexts(), std::vector<Text>{"无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。"});
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "导入失败！");
+  EXPECT_EQ(State(), before);
+  EXPECT_TRUE(InputsEnabled());
+  EXPECT_EQ(TransferDone.load(), 1);
+}
+
 TEST_F(ImportTest, ClosingMidImportAsksAndStopsWhereItIs) {
   const Text package = WritePackage("c.yrd", ArchiveOf(GoodSource()), "");
   // Idle: no question.
