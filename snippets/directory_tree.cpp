@@ -258,6 +258,8 @@ void StartDirectoryTreeLoad() {
   }
 }
 
+void StartDirectoryTreeSave() { StartSave(); }
+
 void ForgetLoadedTree() {
   ui::RunOnGui([] {
     TreeLoaded = false;
