@@ -9,7 +9,8 @@ build="${BUILD_DIR:-build}"
 repetitions="${REPETITIONS:-5}"
 jobs=4
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPDOCK_WITH_BENCH=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target startup_bench entries_bench startup_wx_bench entries_wx_bench
+cmake --build "$build" -j"$jobs" --target startup_bench entries_bench startup_wx_bench entries_wx_bench \
+  search_bench search_wx_bench
 
 logs="$(mktemp -d)"
 trap 'rm -rf "$logs"' EXIT
@@ -29,11 +30,13 @@ run startup "$build/bench/startup/startup_bench"
 run entries "$build/bench/entries/entries_bench"
 run startup_wx xvfb "$build/bench/startup/startup_wx_bench"
 run entries_wx xvfb "$build/bench/entries/entries_wx_bench"
+run search "$build/bench/search/search_bench"
+run search_wx xvfb "$build/bench/search/search_wx_bench"
 
 echo
 echo "Each figure beside its baseline, measured in the same run ($repetitions repetitions; ratio of the medians)"
 header_printed=0
-for name in startup entries startup_wx entries_wx; do
+for name in startup entries startup_wx entries_wx search search_wx; do
   # The reporter's table follows its "figure" header line.
   table="$(sed -n '/^figure /,$p' "$logs/$name.log" | sed 's/\x1b\[[0-9;]*m//g')"
   if [ -z "$table" ]; then
@@ -49,6 +52,8 @@ for name in startup entries startup_wx entries_wx; do
     entries) echo "-- listing, headless" ;;
     startup_wx) echo "-- start-up, real window" ;;
     entries_wx) echo "-- listing, real window" ;;
+    search) echo "-- search, headless" ;;
+    search_wx) echo "-- search, real window" ;;
   esac
   echo "$table" | tail -n +2
 done
