@@ -191,8 +191,10 @@ Text ValueAsGbk(std::string_view utf8) {
   while (p < end) {
     const unsigned char c = *p;
     if (c < 0x80) {
-      gbk.push_back(static_cast<char>(c));
-      ++p;
+      // ASCII stands as it is, a run at a time.
+      const auto* run = p;
+      while (p < end && *p < 0x80) ++p;
+      gbk.append(reinterpret_cast<const char*>(run), p - run);
       continue;
     }
     std::uint32_t character;
@@ -323,22 +325,56 @@ bool OdbcIsEof(DatabaseUnit& db, int recordSet) {
   return set == nullptr || set->position >= set->rowCount();
 }
 
+namespace {
+
+// The position of column in the set's columns: exactly as named, else ignoring ASCII case;
+// the column count for none.
+std::size_t ColumnIndex(const RecordSet& set, const Text& column) {
+  const std::vector<Text>& columns = set.columns();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c] == column) return c;
+  }
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (EqualIgnoringAsciiCase(columns[c], column)) return c;
+  }
+  return columns.size();
+}
+
+}  // namespace
+
+std::size_t OdbcRowsLeft(DatabaseUnit& db, int recordSet) {
+  DatabaseUnit::Impl& unit = db.impl();
+  std::lock_guard<UnitLock> hold(unit.lock);
+  const RecordSet* set = unit.Find(recordSet);
+  return set == nullptr ? 0 : set->rowCount() - set->position;
+}
+
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column) {
   DatabaseUnit::Impl& unit = db.impl();
   std::lock_guard<UnitLock> hold(unit.lock);
   const RecordSet* set = unit.Find(recordSet);
   if (set == nullptr || set->position >= set->rowCount()) return "";
-  const std::vector<Text>& columns = set->columns();
-  const std::size_t count = columns.size();
-  std::size_t found = count;
-  for (std::size_t c = 0; c < count && found == count; ++c) {
-    if (columns[c] == column) found = c;
-  }
-  for (std::size_t c = 0; c < count && found == count; ++c) {
-    if (EqualIgnoringAsciiCase(columns[c], column)) found = c;
-  }
-  if (found == count) return "";
+  const std::size_t found = ColumnIndex(*set, column);
+  if (found == set->columns().size()) return "";
   return ValueAsGbk(set->Value(set->position, found));
+}
+
+void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& columns,
+                  const std::function<void(std::vector<Text>& values)>& row, std::size_t maxRows) {
+  DatabaseUnit::Impl& unit = db.impl();
+  std::lock_guard<UnitLock> hold(unit.lock);
+  RecordSet* set = unit.Find(recordSet);
+  if (set == nullptr) return;
+  std::vector<std::size_t> found;
+  for (const Text& column : columns) found.push_back(ColumnIndex(*set, column));
+  std::vector<Text> values(columns.size());
+  for (std::size_t read = 0; read < maxRows && set->position < set->rowCount(); ++read, ++set->position) {
+    for (std::size_t c = 0; c < found.size(); ++c) {
+      const bool known = found[c] < set->columns().size();
+      values[c] = known ? ValueAsGbk(set->Value(set->position, found[c])) : Text();
+    }
+    row(values);
+  }
 }
 
 void OdbcMoveNext(DatabaseUnit& db, int recordSet) {

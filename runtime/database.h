@@ -4,8 +4,10 @@
 // rows taken when the query runs; a connection holds at most 30 open record sets.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -45,9 +47,18 @@ int OdbcExecuteCounted(DatabaseUnit& db, const Text& sql);
 int OdbcQuery(DatabaseUnit& db, const Text& sql);
 // True past the last row, and for a record set that is not open (0 included).
 bool OdbcIsEof(DatabaseUnit& db, int recordSet);
+// The rows from the current one to the end of the snapshot; 0 for a set that is not open.
+std::size_t OdbcRowsLeft(DatabaseUnit& db, int recordSet);
 // The column of the current row as text; NULL, an unknown column or no row read as "".
 Text OdbcReadField(DatabaseUnit& db, int recordSet, const Text& column);
 void OdbcMoveNext(DatabaseUnit& db, int recordSet);
+// Reads the rows from the current one on as OdbcReadField and OdbcMoveNext would, in one step:
+// row gets each row's values of columns, in their order, for at most maxRows rows, and the set
+// stands on the row after the last one read. Runs under the unit's lock, so row must not wait
+// for another thread.
+void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& columns,
+                  const std::function<void(std::vector<Text>& values)>& row,
+                  std::size_t maxRows = static_cast<std::size_t>(-1));
 void OdbcCloseRecordSet(DatabaseUnit& db, int recordSet);
 void OdbcClose(DatabaseUnit& db);
 bool OdbcIsOpen(DatabaseUnit& db);

@@ -56,7 +56,9 @@ void SqliteConnection::Close() {
 SqliteConnection SqliteConnection::OpenExisting(const std::string& nativePath) {
   if (nativePath.empty()) return {};
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(nativePath.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  // One thread at a time uses a connection (the database unit serializes its users), so the
+  // engine's own lock around every call, a listing's hundreds of thousands, is left out.
+  int rc = sqlite3_open_v2(nativePath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   SqliteConnection connection(raw);  // owns the handle even when the open failed
   if (rc != SQLITE_OK) return {};
   sqlite3_busy_timeout(raw, busyTimeoutMs.load());

@@ -28,12 +28,30 @@ WorkerCount& Workers() {
 
 thread_local ThreadState* currentState = nullptr;
 
+struct WorkerEndObserver {
+  std::mutex mutex;  // held while the observer runs
+  std::function<void()> observer;
+};
+
+WorkerEndObserver& EndObserver() {
+  static WorkerEndObserver* const observer = new WorkerEndObserver;
+  return *observer;
+}
+
 void ChangeCount(int delta) {
   WorkerCount& workers = Workers();
-  // Notified under the lock: a waiter that returns may be the last user of the count.
-  std::lock_guard<std::mutex> lock(workers.mutex);
-  workers.active += delta;
-  workers.changed.notify_all();
+  {
+    // Notified under the lock: a waiter that returns may be the last user of the count.
+    std::lock_guard<std::mutex> lock(workers.mutex);
+    workers.active += delta;
+    workers.changed.notify_all();
+  }
+  if (delta < 0) {
+    // Outside the count's lock: the observer may take locks under which the count is read.
+    WorkerEndObserver& end = EndObserver();
+    std::lock_guard<std::mutex> lock(end.mutex);
+    if (end.observer) end.observer();
+  }
 }
 
 }  // namespace
@@ -72,6 +90,12 @@ void RequestStop(const ThreadHandle& handle) {
 bool StopRequested() { return currentState != nullptr && currentState->stopRequested; }
 
 bool ThreadRunning(const ThreadHandle& handle) { return handle && handle->running; }
+
+void SetWorkerEndObserver(std::function<void()> observer) {
+  WorkerEndObserver& end = EndObserver();
+  std::lock_guard<std::mutex> lock(end.mutex);
+  end.observer = std::move(observer);
+}
 
 int ActiveThreadCount() {
   WorkerCount& workers = Workers();

@@ -17,6 +17,10 @@ bool StopRequested();
 bool ThreadRunning(const ThreadHandle& handle);
 // Workers started by StartThread that have not returned yet.
 int ActiveThreadCount();
+// Called on a worker's thread right after its end is counted (nullptr: nothing is called), so a
+// loop that waits for workers learns of an end at once. Once this returns, a former observer
+// is no longer running.
+void SetWorkerEndObserver(std::function<void()> observer);
 // Blocks until no worker runs or the limit passes; true when none runs. Not a sleep: it
 // returns as soon as the last worker ends.
 bool WaitForThreads(int limitMilliseconds);

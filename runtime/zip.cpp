@@ -7,9 +7,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
 #include "runtime/codepage.h"
@@ -40,9 +42,60 @@ class ZipWriter {
   zipFile zip_;
 };
 
+// minizip's file calls over a byte range in memory.
+struct MemoryArchive {
+  const std::uint8_t* data;
+  std::uint64_t size;
+  std::uint64_t at = 0;
+};
+
+voidpf MemoryOpen(voidpf opaque, const void*, int mode) {
+  if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  static_cast<MemoryArchive*>(opaque)->at = 0;
+  return opaque;
+}
+
+uLong MemoryRead(voidpf, voidpf stream, void* buf, uLong size) {
+  auto* m = static_cast<MemoryArchive*>(stream);
+  const std::uint64_t n = std::min<std::uint64_t>(size, m->size - std::min(m->at, m->size));
+  if (n > 0) std::memcpy(buf, m->data + m->at, static_cast<std::size_t>(n));
+  m->at += n;
+  return static_cast<uLong>(n);
+}
+
+uLong MemoryWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T MemoryTell(voidpf, voidpf stream) { return static_cast<MemoryArchive*>(stream)->at; }
+
+long MemorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* m = static_cast<MemoryArchive*>(stream);
+  std::uint64_t from = 0;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) from = m->at;
+  if (origin == ZLIB_FILEFUNC_SEEK_END) from = m->size;
+  if (offset > m->size || from > m->size - offset) return -1;
+  m->at = from + offset;
+  return 0;
+}
+
+int MemoryClose(voidpf, voidpf) { return 0; }
+
+int MemoryError(voidpf, voidpf) { return 0; }
+
 class ZipReader {
  public:
   explicit ZipReader(const std::string& native) : unz_(unzOpen64(native.c_str())) {}
+  explicit ZipReader(MemoryArchive& memory) {
+    zlib_filefunc64_def calls{};
+    calls.zopen64_file = MemoryOpen;
+    calls.zread_file = MemoryRead;
+    calls.zwrite_file = MemoryWrite;
+    calls.ztell64_file = MemoryTell;
+    calls.zseek64_file = MemorySeek;
+    calls.zclose_file = MemoryClose;
+    calls.zerror_file = MemoryError;
+    calls.opaque = &memory;
+    unz_ = unzOpen2_64("memory", &calls);
+  }
   ~ZipReader() {
     if (unz_ != nullptr) unzClose(unz_);
   }
@@ -252,13 +305,13 @@ class Extraction {
     Text target;
     bool folder = false;
     if (!MemberTarget(destination_, memberName, target, folder)) return false;
-    if (folder) return MakeDirectories(target);
+    if (folder) return MakeFolderOnce(target);
 
     if ((info.flag & 1) != 0) return false;  // encrypted
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
     const std::size_t slash = SeparatorPositions(target).back();
-    if (!MakeDirectories(target.substr(0, slash))) return false;
+    if (!MakeFolderOnce(target.substr(0, slash))) return false;
 
     Bytes data;
     if (!Inflate(info, data)) return false;
@@ -286,7 +339,8 @@ class Extraction {
       unzCloseCurrentFile(unz_);
       return false;
     }
-    std::vector<std::uint8_t> in(1u << 16), out(1u << 16);
+    std::vector<std::uint8_t>& in = in_;
+    std::vector<std::uint8_t>& out = out_;
     bool ok = true, ended = !deflated;
     for (;;) {
       const int n = unzReadCurrentFile(unz_, in.data(), static_cast<unsigned>(in.size()));
@@ -329,22 +383,65 @@ class Extraction {
     return crc == info.crc;
   }
 
+  // Members mostly share a few folders: each is made (or found) once per extraction.
+  bool MakeFolderOnce(const Text& folder) {
+    if (madeFolders_.count(folder) != 0) return true;
+    if (!MakeDirectories(folder)) return false;
+    madeFolders_.insert(folder);
+    return true;
+  }
+
   unzFile unz_;
   Text destination_;
   std::uint64_t totalLimit_;
   std::uint64_t written_ = 0;  // bytes of the members written so far
+  std::unordered_set<Text> madeFolders_;
+  std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
+  std::vector<std::uint8_t> out_ = std::vector<std::uint8_t>(1u << 16);  // inflated
 };
 
 // An archive of no members is its end record alone, which minizip cannot open.
+bool IsEmptyArchive(const std::uint8_t* bytes, std::size_t size) {
+  if (size < 22 || size > 22 + 0xFFFF) return false;
+  const std::size_t comment = bytes[20] | bytes[21] << 8;
+  return bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 5 && bytes[3] == 6 && bytes[8] == 0 &&
+         bytes[9] == 0 && bytes[10] == 0 && bytes[11] == 0 && comment == size - 22;
+}
+
 bool IsEmptyArchive(const Text& archive) {
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(NativePath(archive), ec);
   if (ec || size < 22 || size > 22 + 0xFFFF) return false;
   const Bytes bytes = ReadFileBytes(archive);
-  if (bytes.size() < 22 || bytes.size() > 22 + 0xFFFF) return false;
-  const std::size_t comment = bytes[20] | bytes[21] << 8;
-  return bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 5 && bytes[3] == 6 && bytes[8] == 0 &&
-         bytes[9] == 0 && bytes[10] == 0 && bytes[11] == 0 && comment == bytes.size() - 22;
+  return IsEmptyArchive(bytes.data(), bytes.size());
+}
+
+// Every member of the open archive (of archiveSize bytes) below folder, which exists.
+int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress) {
+  unz_global_info64 global;
+  if (unz == nullptr || unzGetGlobalInfo64(unz, &global) != UNZ_OK) return kZipExtractFailed;
+
+  const std::uint64_t byRatio =
+      std::max(kZipRatioAllowance, std::min<std::uint64_t>(archiveSize, kZipTotalLimit) * kZipRatioLimit);
+  Extraction extraction(unz, folder, std::min(kZipTotalLimit, byRatio));
+
+  const std::uint64_t total = global.number_entry;
+  std::uint64_t done = 0;
+  bool ok = true;
+  int walk = total == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(unz);
+  while (ok && walk == UNZ_OK) {
+    ok = extraction.ExtractCurrent();
+    if (!ok) break;
+    ++done;
+    if (progress && !progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)))) {
+      return kZipExtractFailed;
+    }
+    walk = unzGoToNextFile(unz);
+  }
+  // A walk that ends early, or a directory that counts other than it holds, is a damaged archive.
+  if (ok && (walk != UNZ_END_OF_LIST_OF_FILE || done != total)) ok = false;
+  if (progress) progress(100);
+  return ok ? kZipExtractDone : kZipExtractFailed;
 }
 
 }  // namespace
@@ -399,29 +496,19 @@ int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& 
     if (progress) progress(100);
     return kZipExtractDone;
   }
-  unz_global_info64 global;
-  if (unz.get() == nullptr || unzGetGlobalInfo64(unz.get(), &global) != UNZ_OK) return kZipExtractFailed;
-
   const std::uint64_t archiveSize = fs::file_size(archiveNative, ec);
-  const std::uint64_t byRatio =
-      std::max(kZipRatioAllowance, (ec ? 0 : std::min<std::uint64_t>(archiveSize, kZipTotalLimit)) * kZipRatioLimit);
-  Extraction extraction(unz.get(), folder, std::min(kZipTotalLimit, byRatio));
+  return ExtractAll(unz.get(), ec ? 0 : archiveSize, folder, progress);
+}
 
-  const std::uint64_t total = global.number_entry;
-  std::uint64_t done = 0;
-  bool ok = true;
-  int walk = total == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(unz.get());
-  while (ok && walk == UNZ_OK) {
-    ok = extraction.ExtractCurrent();
-    if (!ok) break;
-    ++done;
-    if (progress && !progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)))) {
-      return kZipExtractFailed;
-    }
-    walk = unzGoToNextFile(unz.get());
+int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
+                    const ZipProgress& progress) {
+  const Text folder = WithoutTrailingSeparators(destination);
+  if (folder.empty() || !MakeDirectories(folder)) return kZipExtractFailed;
+  MemoryArchive memory{data, size};
+  ZipReader unz(memory);
+  if (unz.get() == nullptr && IsEmptyArchive(data, size)) {
+    if (progress) progress(100);
+    return kZipExtractDone;
   }
-  // A walk that ends early, or a directory that counts other than it holds, is a damaged archive.
-  if (ok && (walk != UNZ_END_OF_LIST_OF_FILE || done != total)) ok = false;
-  if (progress) progress(100);
-  return ok ? kZipExtractDone : kZipExtractFailed;
+  return ExtractAll(unz.get(), size, folder, progress);
 }

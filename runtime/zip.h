@@ -56,3 +56,7 @@ bool ZipCompress(const Text& source, const Text& archive, const ZipProgress& pro
 // ".." part, is longer than kZipNameLimit, when it is encrypted, exceeds a limit (by its header
 // or while it inflates), or does not inflate to exactly its header's size and CRC.
 int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& progress = {});
+// The same for an archive held in memory (size bytes at data), which saves writing it to a file
+// and reading it back; kZipExtractMissing is never returned.
+int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
+                    const ZipProgress& progress = {});

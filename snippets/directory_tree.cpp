@@ -82,10 +82,11 @@ std::vector<DirectoryRow> ReadTree() {
   return rows;
 }
 
-void RememberItemTexts(const std::vector<DirectoryRow>& rows) {
+template <typename Row, typename Name>
+void RememberItemTexts(const std::vector<Row>& rows, Name name) {
   KnownItemTexts.clear();
   KnownItemTexts.reserve(rows.size());
-  for (const DirectoryRow& row : rows) KnownItemTexts.push_back(row.name);
+  for (const Row& row : rows) KnownItemTexts.push_back(row.*name);
 }
 
 // Tells the user once, whatever thread the save ran on.
@@ -99,7 +100,7 @@ TreeSnapshot TakeTreeSnapshot() {
   ui::RunOnGui([&snapshot] {
     if (!ui::IsCreated(MainWindow::Self)) return;
     snapshot.rows = ReadTree();
-    RememberItemTexts(snapshot.rows);
+    RememberItemTexts(snapshot.rows, &DirectoryRow::name);
     snapshot.treeReady = TreeLoaded;
     if (snapshot.treeReady) snapshot.number = ++SnapshotsTaken;
   });
@@ -142,17 +143,15 @@ void RefuseUnloadedSave() {
   TellOnce(UnloadedTold, kNotLoadedMessage);
 }
 
-// The rows of `目录` in stored order; false when the table cannot be read.
-bool ReadDirectoryTable(std::vector<DirectoryRow>& rows) {
+// The rows of `目录` in stored order, as tree items; false when the table cannot be read.
+bool ReadDirectoryTable(std::vector<ui::TreeItem>& rows) {
   rows.clear();
   const int set = OdbcQuery(LibraryDatabase, "SELECT * FROM `目录`");
   if (set == 0) return false;
-  while (!OdbcIsEof(LibraryDatabase, set)) {
-    rows.push_back({OdbcReadField(LibraryDatabase, set, "目录名"),
-                    ToInt(OdbcReadField(LibraryDatabase, set, "索引")),
-                    ToInt(OdbcReadField(LibraryDatabase, set, "标记"))});
-    OdbcMoveNext(LibraryDatabase, set);
-  }
+  rows.reserve(OdbcRowsLeft(LibraryDatabase, set));
+  OdbcReadRows(LibraryDatabase, set, {"目录名", "索引", "标记"}, [&rows](std::vector<Text>& values) {
+    rows.push_back({ToInt(values[1]), std::move(values[0]), ToInt(values[2])});
+  });
   OdbcCloseRecordSet(LibraryDatabase, set);
   return true;
 }
@@ -206,7 +205,7 @@ std::vector<int> SubtreeTags(int item) {
 
 void LoadDirectoryTree() {
   for (;;) {
-    std::vector<DirectoryRow> rows;
+    std::vector<ui::TreeItem> rows;
     std::uint64_t handled = 0;
     bool read = false;
     {
@@ -227,12 +226,10 @@ void LoadDirectoryTree() {
       // A change whose save failed again is kept rather than replaced by the older table.
       if (TreeLoaded && TreeUnsaved) return;
       ui::TreeClear(MainWindow::DirectoryTree);
+      RememberItemTexts(rows, &ui::TreeItem::text);
       // Rows come in the order the save wrote them, so each parent index names an item that
       // is there already; any other index puts the item at the top level.
-      for (const DirectoryRow& row : rows) {
-        ui::TreeAddItem(MainWindow::DirectoryTree, row.parent, row.name, row.tag);
-      }
-      RememberItemTexts(rows);
+      ui::TreeAddItems(MainWindow::DirectoryTree, std::move(rows));
       applied = true;
       TreeLoaded = true;
       TreeUnsaved = false;
@@ -260,6 +257,8 @@ void StartDirectoryTreeLoad() {
     ui::RunOnGui([] { --LoadsPending; });
   }
 }
+
+void StartDirectoryTreeSave() { StartSave(); }
 
 void ForgetLoadedTree() {
   ui::RunOnGui([] {

@@ -10,6 +10,9 @@ void LoadDirectoryTree();
 void LoadDirectoryTreeThread(int counted);
 // Starts a load on a worker; changes asked for meanwhile wait until it has filled the tree.
 void StartDirectoryTreeLoad();
+// Saves the tree on a worker as the menu handlers do after a change; for changes made elsewhere
+// (the import's merge). GUI thread.
+void StartDirectoryTreeSave();
 // Writes the whole tree in one transaction; returns the item count.
 int SaveDirectoryTree();
 void SaveDirectoryTreeThread(int unused);

@@ -22,7 +22,7 @@ namespace {
 constexpr int kViewWidth = 479;
 constexpr int kViewHeight = 391;
 // Rows a listing hands to the GUI thread in one step.
-constexpr std::size_t kRowsPerStep = 256;
+constexpr std::size_t kRowsPerStep = 2048;
 
 // GUI thread only: the DirectoryTag whose entries the list shows, while it shows a directory.
 bool ListShowsDirectory = false;
@@ -69,10 +69,7 @@ bool AppendEntryRows(int recordSet, int& counter, unsigned generation) {
     // Rows are read off the GUI thread and cross to it a batch at a time: one wait per batch
     // instead of one per row, and no database call ever waits inside a ui step.
     batch.clear();
-    while (batch.size() < kRowsPerStep && !OdbcIsEof(LibraryDatabase, recordSet)) {
-      batch.push_back(ReadEntryRecord(LibraryDatabase, recordSet));
-      OdbcMoveNext(LibraryDatabase, recordSet);
-    }
+    ReadEntryRecords(LibraryDatabase, recordSet, kRowsPerStep, batch);
     if (batch.empty()) return true;
 
     const bool current = RunIfCurrent(generation, [&] {

@@ -2,9 +2,10 @@
 // its archive unpacked into the work folder, and only after the unpacking has returned complete
 // is it merged, once: the package's database is read whole, every row checked, the entry files
 // put in place (files they replace kept aside), the rows inserted in one transaction, and only
-// then the new directories added to the tree. Any failure takes the files back, so the library
-// stays as it was. The pauses between the status texts let other window events run, the close
-// of this window included; after each one the import stops when its window is gone.
+// then the new directories added to the tree, which is saved. Any failure takes the files back,
+// so the library stays as it was. The pauses between the status texts let other window events
+// run, the close of this window included; after each one the import stops when its window is
+// gone.
 #include "snippets/import_window.h"
 
 #include <algorithm>
@@ -47,7 +48,6 @@ constexpr const char* kWorkFolderMessage =
     "无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。";
 
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
-Text WorkArchive() { return WorkFolder() + "\\临时.zip"; }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
 struct PackageDirectory {
@@ -266,8 +266,9 @@ int FindDirectory(const Text& name, int tag) {
   return -1;
 }
 
-// Adds the package's directories that the tree lacks, each under its parent's match.
-void MergeDirectories(const PackageContent& content) {
+// Adds the package's directories that the tree lacks, each under its parent's match; how many.
+int MergeDirectories(const PackageContent& content) {
+  int added = 0;
   for (const PackageDirectory& dir : content.directories) {
     if (FindDirectory(dir.name, dir.tag) >= 0) continue;
     int parent = -1;
@@ -277,7 +278,9 @@ void MergeDirectories(const PackageContent& content) {
       if (parent < 0) parent = dir.parent;
     }
     ui::TreeAddItem(MainWindow::DirectoryTree, parent, dir.name, dir.tag);
+    ++added;
   }
+  return added;
 }
 
 // The merge of an archive unpacked whole; windowGone tells after a pause that the window was
@@ -308,7 +311,9 @@ void MergeUnpackedPackage(const Gone& windowGone) {
 
   // No pause from here to the tree: the tree is matched as it is when the rows are in.
   if (!AddEntries(content)) return EndImport(kMergeFailedMessage, "导入失败！");
-  MergeDirectories(content);
+  // Saved at once like any other change of the tree: a refresh or a crash before the exit's
+  // save would otherwise lose the new directories, and their entries with them.
+  if (MergeDirectories(content) > 0) StartDirectoryTreeSave();
 
   ui::SetText(w::StatusLabel, "加入完成，删除临时文件中.....");
   PauseForStatus();
@@ -368,8 +373,6 @@ void ImportWindow_StartButton_OnClick() {
     ui::SetText(w::StatusLabel, "验证失败！");
     return;
   }
-  data.resize(data.size() - kPackageTrailer.size());
-  data.erase(data.begin(), data.begin() + kPackageHeader.size());
 
   SetInputsEnabled(false);
   ImportTransferring = true;
@@ -380,14 +383,16 @@ void ImportWindow_StartButton_OnClick() {
 
   EnsureDataFolders();
   ResetImportTempFolder();
-  const bool written = WriteFileBytes(WorkArchive(), data);
+  if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");
+  // The archive between header and trailer is unpacked where it lies in memory: writing it
+  // to the work folder first only to read it back would cost as much as the unpacking.
+  const int unpacked = ZipExtractBytes(
+      data.data() + kPackageHeader.size(), data.size() - kPackageHeader.size() - kPackageTrailer.size(),
+      UnpackedFolder(), [](int percent) {
+        ui::RaiseComponentProgress(w::ZipObject, percent);
+        return true;
+      });
   Bytes().swap(data);
-  if (!written) return EndImport(kWorkFolderMessage, "导入失败！");
-  const int unpacked = ZipExtract(WorkArchive(), UnpackedFolder(), [](int percent) {
-    ui::RaiseComponentProgress(w::ZipObject, percent);
-    return true;
-  });
-  RemoveFile(WorkArchive());
   if (unpacked != kZipExtractDone) {
     RemoveDirectoryTree(WorkFolder());
     ui::ShowMessageBox("未知错误，解压失败！！", ui::kMbOk);

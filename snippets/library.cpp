@@ -15,14 +15,19 @@ void EnsureLibraryTables(DatabaseUnit& db) {
   if (!OdbcExecute(db, kEntryTableTest)) OdbcExecute(db, kCreateEntryTable);
 }
 
-EntryRecord ReadEntryRecord(DatabaseUnit& db, int recordSet) {
-  EntryRecord record;
-  record.name = OdbcReadField(db, recordSet, "名称");
-  record.description = OdbcReadField(db, recordSet, "说明");
-  record.picturePath = OdbcReadField(db, recordSet, "图片");
-  record.usagePath = OdbcReadField(db, recordSet, "使用方法");
-  record.examplePath = OdbcReadField(db, recordSet, "例程");
-  return record;
+void ReadEntryRecords(DatabaseUnit& db, int recordSet, std::size_t maxRows, std::vector<EntryRecord>& records) {
+  OdbcReadRows(
+      db, recordSet, {"名称", "说明", "图片", "使用方法", "例程"},
+      [&records](std::vector<Text>& values) {
+        records.push_back({});
+        EntryRecord& record = records.back();
+        record.name = std::move(values[0]);
+        record.description = std::move(values[1]);
+        record.picturePath = std::move(values[2]);
+        record.usagePath = std::move(values[3]);
+        record.examplePath = std::move(values[4]);
+      },
+      maxRows);
 }
 
 Text ProgramFilePath(const Text& storedPath) { return GetRunDirectory() + storedPath; }

@@ -23,7 +23,8 @@ extern const char* const kCreateEntryTable;
 void EnsureLibraryTables(DatabaseUnit& db);
 
 // The entry at the record set's current row.
-EntryRecord ReadEntryRecord(DatabaseUnit& db, int recordSet);
+// Appends the records of the set's next rows, at most maxRows, and moves past them.
+void ReadEntryRecords(DatabaseUnit& db, int recordSet, std::size_t maxRows, std::vector<EntryRecord>& records);
 
 // The data folder and its three folders, as stored paths (relative to the program folder).
 inline constexpr const char* kDataFolder = "\\DATA";

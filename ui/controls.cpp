@@ -48,6 +48,39 @@ int SubtreeEnd(const TreeModel& tree, int index) {
 
 std::uint64_t nextTreeNodeId = 1;
 
+// Where a new last child of parent goes: after its subtree, or at the end for a top-level item.
+int TreePlaceOf(const TreeModel& tree, int parent) {
+  return ValidTreeIndex(tree, parent) ? SubtreeEnd(tree, parent) : static_cast<int>(tree.nodes.size());
+}
+
+int InsertTreeNode(TreeModel& tree, int parent, int at, Text text, int data) {
+  TreeNode node{nextTreeNodeId++, 0, 0, std::move(text), data};
+  if (ValidTreeIndex(tree, parent)) {
+    node.parent = tree.nodes[parent].id;
+    node.depth = tree.nodes[parent].depth + 1;
+  }
+  tree.nodes.insert(tree.nodes.begin() + at, std::move(node));
+  if (tree.current >= at) ++tree.current;
+  return at;
+}
+
+// The indices of the last node and its ancestors, by depth.
+std::vector<int> LastNodePath(const TreeModel& tree) {
+  std::vector<int> path;
+  int last = static_cast<int>(tree.nodes.size()) - 1;
+  if (last < 0) return path;
+  int depth = tree.nodes[last].depth;
+  path.resize(depth + 1);
+  path[depth] = last;
+  for (int i = last - 1; i >= 0 && depth > 0; --i) {
+    if (tree.nodes[i].depth < depth) {
+      depth = tree.nodes[i].depth;
+      path[depth] = i;
+    }
+  }
+  return path;
+}
+
 bool ValidRow(const ListModel& list, int row) {
   return row >= 0 && row < static_cast<int>(list.rows.size());
 }
@@ -202,20 +235,48 @@ int TreeParentItem(ControlRef ref, int index) {
 int TreeAddItem(ControlRef ref, int parent, const Text& text, int data) {
   int added = -1;
   Write(ref, Change::TreeAdded, [&](ControlModel& c) {
-    TreeModel& tree = c.tree;
-    TreeNode node{nextTreeNodeId++, 0, 0, text, data};
-    int at = static_cast<int>(tree.nodes.size());
-    if (ValidTreeIndex(tree, parent)) {
-      node.parent = tree.nodes[parent].id;
-      node.depth = tree.nodes[parent].depth + 1;
-      at = SubtreeEnd(tree, parent);
-    }
-    tree.nodes.insert(tree.nodes.begin() + at, node);
-    if (tree.current >= at) ++tree.current;
-    added = at;
-    return at;
+    added = InsertTreeNode(c.tree, parent, TreePlaceOf(c.tree, parent), text, data);
+    return added;
   });
   return added;
+}
+
+void TreeAddItems(ControlRef ref, std::vector<TreeItem> items) {
+  OnGui([&] {
+    WindowModel* window = core::FindWindow(ref.window);
+    ControlModel* control = window ? window->Find(ref.name) : nullptr;
+    if (control == nullptr) return;
+    TreeModel& tree = control->tree;
+    tree.nodes.reserve(tree.nodes.size() + items.size());
+    // Items of a saved tree come in pre-order: each one's parent is on the last node's path
+    // and the item goes to the end; those the backend gets in one run.
+    std::vector<int> lastPath = LastNodePath(tree);
+    int unmirrored = static_cast<int>(tree.nodes.size());
+    const auto mirrorAppended = [&] {
+      if (unmirrored < static_cast<int>(tree.nodes.size())) {
+        Mirror(*window, *control, Change::TreeAppended, unmirrored);
+      }
+      unmirrored = static_cast<int>(tree.nodes.size());
+    };
+    for (TreeItem& item : items) {
+      const int end = static_cast<int>(tree.nodes.size());
+      const bool child = ValidTreeIndex(tree, item.parent);
+      const int depth = child ? tree.nodes[item.parent].depth : -1;
+      if (!child || (depth < static_cast<int>(lastPath.size()) && lastPath[depth] == item.parent)) {
+        InsertTreeNode(tree, item.parent, end, std::move(item.text), item.data);
+        lastPath.resize(depth + 1);
+        lastPath.push_back(end);
+      } else {
+        mirrorAppended();
+        const int at =
+            InsertTreeNode(tree, item.parent, SubtreeEnd(tree, item.parent), std::move(item.text), item.data);
+        Mirror(*window, *control, Change::TreeAdded, at);
+        lastPath = LastNodePath(tree);
+        unmirrored = static_cast<int>(tree.nodes.size());
+      }
+    }
+    mirrorAppended();
+  });
 }
 
 bool TreeDeleteItem(ControlRef ref, int index) {

@@ -87,6 +87,7 @@ enum class Change {
   Scroll,         // position or maximum
   TimerPeriod,
   TreeAdded,      // index = the new node's index
+  TreeAppended,   // index = the first of the new nodes, which run to the end
   TreeDeleting,   // index = the node about to go (with its subtree)
   TreeCleared,
   TreeCurrent,

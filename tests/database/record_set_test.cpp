@@ -37,6 +37,27 @@ TEST_F(RecordSetTest, WalksRowsFromTheFirstToPastTheLast) {
   EXPECT_EQ(ReadColumn(db_, rs, "说明"), (std::vector<Text>{"说明1", "说明2", "说明3"}));
 }
 
+// The rows read in one step are those the field-by-field walk gives: from the current row on,
+// the columns in the order asked, an unknown one empty, names matched as OdbcReadField does.
+TEST_F(RecordSetTest, ReadRowsGivesWhatTheWalkGivesFromTheCurrentRow) {
+  Insert(4);
+  ASSERT_TRUE(OdbcExecute(db_, "UPDATE `内含信息` SET `说明`=NULL WHERE `名称`='名3';"));
+  const int rs = OdbcQuery(db_, "SELECT * FROM `内含信息`");
+  ASSERT_GT(rs, 0);
+  OdbcMoveNext(db_, rs);
+  EXPECT_EQ(OdbcRowsLeft(db_, rs), 3u);
+  std::vector<std::vector<Text>> rows;
+  OdbcReadRows(db_, rs, {"说明", "没有这列", "名称"}, [&rows](std::vector<Text>& values) { rows.push_back(values); });
+  EXPECT_EQ(rows, (std::vector<std::vector<Text>>{
+                      {"说明2", "", "名2"}, {"", "", "名3"}, {"说明4", "", "名4"}}));
+  EXPECT_TRUE(OdbcIsEof(db_, rs));
+  EXPECT_EQ(OdbcRowsLeft(db_, rs), 0u);
+  OdbcCloseRecordSet(db_, rs);
+  OdbcReadRows(db_, rs, {"名称"}, [&rows](std::vector<Text>&) { rows.clear(); });  // closed: no rows
+  EXPECT_EQ(rows.size(), 3u);
+  EXPECT_EQ(OdbcRowsLeft(db_, rs), 0u);
+}
+
 TEST_F(RecordSetTest, EmptyResultIsEofAtOnceAndReadsEmpty) {
   const int rs = OdbcQuery(db_, "SELECT * FROM `内含信息`");
   ASSERT_GT(rs, 0);

@@ -82,3 +82,24 @@ TEST(Threads, EmptyRoutinesAndHandlesAreRefusedQuietly) {
 }
 
 }  // namespace
+
+namespace {
+
+// The observer hears of each end after it is counted, and of none once replaced.
+TEST(Threads, TheEndObserverHearsEachEndAfterItIsCounted) {
+  ASSERT_TRUE(WaitForThreads(kLimit));
+  std::atomic<int> calls{0};
+  std::promise<int> countSeen;
+  SetWorkerEndObserver([&] {
+    if (calls.fetch_add(1) == 0) countSeen.set_value(ActiveThreadCount());
+  });
+  ASSERT_TRUE(StartThread([](int) {}));
+  EXPECT_EQ(countSeen.get_future().get(), 0);
+  SetWorkerEndObserver(nullptr);  // from here on the former observer is not running
+  const int heard = calls.load();
+  ASSERT_TRUE(StartThread([](int) {}));
+  EXPECT_TRUE(WaitForThreads(kLimit));
+  EXPECT_EQ(calls.load(), heard);
+}
+
+}  // namespace

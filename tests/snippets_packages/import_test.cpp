@@ -88,8 +88,8 @@ TEST_F(ImportTest, ExportedLibraryComesBackWholeInAnEmptyOne) {
   EXPECT_EQ(imported.rows, exported.rows);
   EXPECT_EQ(imported.tree, exported.tree);
   EXPECT_EQ(imported.files, exported.files);
-  // The directories reach table `目录` with the next save only.
-  EXPECT_TRUE(imported.table.empty());
+  // The merge saves the directories it added, as every change of the tree is saved.
+  EXPECT_EQ(imported.table, exported.table);
 
   // Again: every row a second time, no directory and no file more.
   Import(package, "密码");
@@ -307,8 +307,37 @@ TEST_F(ImportTest, DirectoryMergeMatchesByNameAndTag) {
     Import(WritePackage("d.yrd", ArchiveOf(source), ""), "");
     EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
     EXPECT_EQ(State().tree, c.expected);
-    EXPECT_EQ(State().table, c.library);
+    EXPECT_EQ(State().table, c.expected);
   }
+}
+
+TEST_F(ImportTest, ImportedDirectoriesOutliveARefreshAndARestart) {
+  AddDirectory("原有", 100);
+  hl::ChooseMenuItem(MainWindow::Self, MainWindow::SaveTreeMenuItem.name);
+  hl::WaitIdle();
+  Import(WritePackage("r.yrd", ArchiveOf(GoodSource()), ""), "");
+  ASSERT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  const std::vector<DirectoryItem> expected = {{"原有", -1, 100}, {"目录", -1, 700}};
+  const auto expectDirectoryListed = [&] {
+    EXPECT_EQ(State().tree, expected);
+    EXPECT_EQ(State().table, expected);
+    SelectDirectory(1);
+    ASSERT_EQ(ui::ListRowCount(MainWindow::EntryListView), 2);
+    EXPECT_EQ(ui::ListCell(MainWindow::EntryListView, 0, 0), "甲");
+    EXPECT_EQ(ui::ListCell(MainWindow::EntryListView, 1, 0), "乙");
+  };
+
+  hl::ChooseMenuItem(MainWindow::Self, MainWindow::RefreshTreeMenuItem.name);
+  hl::WaitIdle();
+  {
+    SCOPED_TRACE("after 刷新目录");
+    expectDirectoryListed();
+  }
+  // Started again without the exit's save, as after a crash.
+  Restart();
+  SCOPED_TRACE("after a restart");
+  expectDirectoryListed();
+  EXPECT_TRUE(hl::MessagesShown().empty());
 }
 
 TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
@@ -346,6 +375,24 @@ TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
   Import(package, "pw");
   EXPECT_EQ(MessageTexts(), std::vector<Text>{"导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。"});
   EXPECT_EQ(State(), before);
+}
+
+TEST_F(ImportTest, WorkFolderThatCannotBeMadeIsToldAndImportsNothing) {
+  const Text package = WritePackage("w.yrd", ArchiveOf(GoodSource()), "");
+  const std::string work = NativePath(ProgramFilePath(kImportWorkFolder));
+  FileSystemOps faulty = NativeFileSystem();
+  faulty.makeFolder = [work, native = faulty.makeFolder](const std::string& path) {
+    return path != work && native(path);
+  };
+  const LibraryState before = State();
+  FileSystemOps saved = InstallFileSystem(faulty);
+  Import(package, "");
+  InstallFileSystem(saved);
+  EXPECT_EQ(MessageTexts(), std::vector<Text>{"无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。"});
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "导入失败！");
+  EXPECT_EQ(State(), before);
+  EXPECT_TRUE(InputsEnabled());
+  EXPECT_EQ(TransferDone.load(), 1);
 }
 
 TEST_F(ImportTest, ClosingMidImportAsksAndStopsWhereItIs) {

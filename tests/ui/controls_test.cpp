@@ -93,6 +93,46 @@ TEST_F(ControlsTest, TreeIndexesRunInDepthFirstPreOrder) {
   EXPECT_EQ(ui::TreeItemData(kFolders, 3), 21);  // A2 kept its data when A1a came in front
 }
 
+// The items of one bulk add land where the same adds one by one put them, whether they come in
+// pre-order (a saved tree), name earlier parents (going in between), or name no item.
+TEST_F(ControlsTest, TreeAddItemsPlacesItemsAsSingleAddsDo) {
+  using Adds = std::vector<ui::TreeItem>;
+  const struct {
+    const char* name;
+    Adds before;  // added one by one first
+    Adds items;
+  } cases[] = {
+      {"pre-order", {},
+       {{-1, "A", 1}, {0, "A1", 2}, {1, "A1a", 3}, {0, "A2", 4}, {-1, "B", 5}, {4, "B1", 6}}},
+      {"earlier parents", {},
+       {{-1, "A", 1}, {-1, "B", 2}, {0, "A1", 3}, {0, "A2", 4}, {1, "A1a", 5}, {4, "B1", 6}}},
+      {"no such parent", {}, {{-1, "A", 1}, {7, "B", 2}, {0, "A1", 3}, {-5, "C", 4}}},
+      {"onto a tree", {{-1, "X", 1}, {0, "X1", 2}, {-1, "Y", 3}},
+       {{0, "X2", 4}, {3, "X2a", 5}, {2, "Y1", 6}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui::TreeClear(kFolders);
+    for (const ui::TreeItem& item : c.before) ui::TreeAddItem(kFolders, item.parent, item.text, item.data);
+    ui::SetTreeCurrentItem(kFolders, ui::TreeItemCount(kFolders) - 1);
+    for (const ui::TreeItem& item : c.items) ui::TreeAddItem(kFolders, item.parent, item.text, item.data);
+    const std::vector<std::string> texts = TreeTexts();
+    const std::vector<int> parents = TreeParents();
+    const int current = ui::TreeCurrentItem(kFolders);
+    std::vector<int> data;
+    for (int i = 0; i < ui::TreeItemCount(kFolders); ++i) data.push_back(ui::TreeItemData(kFolders, i));
+
+    ui::TreeClear(kFolders);
+    for (const ui::TreeItem& item : c.before) ui::TreeAddItem(kFolders, item.parent, item.text, item.data);
+    ui::SetTreeCurrentItem(kFolders, ui::TreeItemCount(kFolders) - 1);
+    ui::TreeAddItems(kFolders, c.items);
+    EXPECT_EQ(TreeTexts(), texts);
+    EXPECT_EQ(TreeParents(), parents);
+    EXPECT_EQ(ui::TreeCurrentItem(kFolders), current);
+    for (int i = 0; i < ui::TreeItemCount(kFolders); ++i) EXPECT_EQ(ui::TreeItemData(kFolders, i), data[i]);
+  }
+}
+
 TEST_F(ControlsTest, TreeDeleteTakesTheSubtreeAndShiftsTheCurrentItem) {
   // A, A1, A1a, A2, B
   ui::TreeAddItem(kFolders, -1, "A", 1);

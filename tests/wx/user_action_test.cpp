@@ -115,13 +115,18 @@ TEST_F(WxTest, EditingATreeLabelWritesTheTextThenRaises) {
   EXPECT_EQ(Shown(tree->GetItemText(item)), "新目录");
 }
 
-TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
-  Load(MainWindow::Self);
+// Three rows 条目0..条目2 with item values 1..3, laid out.
+void FillList() {
   for (int i = 0; i < 3; ++i) {
     const int row = ui::ListAppendRow(MainWindow::EntryListView, i + 1);
     ui::ListSetCell(MainWindow::EntryListView, row, 0, "条目" + ToText(i));
   }
   ui::DelayPumping(50);
+}
+
+TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
+  Load(MainWindow::Self);
+  FillList();
   std::vector<std::string> events;
   ui::Bind(MainWindow::Self, "EntryListView", EventKind::SelectionChanged, [&](int) {
     events.push_back("selected " + std::to_string(ui::ListCurrentRow(MainWindow::EntryListView)));
@@ -141,6 +146,38 @@ TEST_F(WxTest, ARowNewlyFocusedRaisesSelectionChangedOnce) {
 
   // The right click focuses its row first, as the list's own notification comes after.
   const std::vector<std::string> expected = {"selected 2", "selected 0", "right 0"};
+  EXPECT_EQ(events, expected);
+}
+
+// The real list is virtual over the model's rows. Removing the focused row passes the focus to
+// the row taking its place, reported once by the core; the user's click on that row is then
+// no new focus, and a click on another row is.
+TEST_F(WxTest, RemovingTheFocusedRowPassesTheFocusOnInTheVirtualList) {
+  Load(MainWindow::Self);
+  FillList();
+  std::vector<std::string> events;
+  ui::Bind(MainWindow::Self, "EntryListView", EventKind::SelectionChanged, [&](int row) {
+    const int value = ui::ListItemData(MainWindow::EntryListView, row);
+    events.push_back("selected " + std::to_string(row) + " " + std::to_string(value));
+  });
+  auto* list = Widget<wxListCtrl>(MainWindow::EntryListView);
+  EXPECT_TRUE(list->HasFlag(wxLC_VIRTUAL));
+
+  Click(*ListRows(*list), ListRowPoint(*list, 1));
+  ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+  ui::ListRemoveRow(MainWindow::EntryListView, 1);
+  ui::DelayPumping(50);
+  EXPECT_EQ(list->GetItemCount(), 2);
+  EXPECT_EQ(ui::wx::FromWx(list->GetItemText(1, 0)), "条目2");
+  EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED), 1);
+  EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 1);
+  Click(*ListRows(*list), ListRowPoint(*list, 1));  // the focus is there already
+  ui::DelayPumping(50);
+  Click(*ListRows(*list), ListRowPoint(*list, 0));
+  ASSERT_TRUE(PumpUntil([&] { return events.size() >= 3; }));
+  ui::DelayPumping(50);
+
+  const std::vector<std::string> expected = {"selected 1 2", "selected 1 3", "selected 0 1"};
   EXPECT_EQ(events, expected);
 }
 

@@ -250,6 +250,31 @@ TEST_F(WxTest, TreeShowsTheItemsTheCoreAddsAndDeletes) {
   EXPECT_EQ(selections.count, 0);
 }
 
+TEST_F(WxTest, TreeShowsItemsAddedInOneStepInTheControlsFont) {
+  Load(MainWindow::Self);
+  const ui::ControlRef tree = MainWindow::DirectoryTree;
+  ui::TreeAddItem(tree, -1, "甲", 1);
+  ui::TreeAddItem(tree, 0, "乙", 2);
+  // A saved tree in pre-order, then an item that goes in between and one more at the end.
+  ui::TreeAddItems(tree, {{1, "丙丙丙丙", 3}, {2, "丁", 4}, {-1, "戊戊戊", 5}, {4, "己", 6}, {0, "庚庚", 7},
+                          {5, "辛辛辛辛辛", 8}});
+  ExpectTreeShowsModel(Control(tree));
+
+  // The items are measured (and drawn) in the windows' 12-pixel font, with no font of their own.
+  auto* widget = Widget<wxTreeCtrl>(tree);
+  EXPECT_EQ(widget->GetFont().GetPixelSize().GetHeight(), 12);
+  widget->ExpandAll();
+  ui::DelayPumping(50);
+  wxClientDC dc(widget);
+  dc.SetFont(ui::wx::DefaultFont());
+  for (const wxTreeItemId& item : WidgetsOf(Control(tree))->treeItems) {
+    EXPECT_FALSE(widget->GetItemFont(item).IsOk());
+    wxRect label;
+    ASSERT_TRUE(widget->GetBoundingRect(item, label, true));
+    EXPECT_NEAR(label.width, dc.GetTextExtent(widget->GetItemText(item)).GetWidth(), 3);
+  }
+}
+
 TEST_F(WxTest, ListShowsTheRowsTheCoreAppendsAndRemoves) {
   Load(MainWindow::Self);
   EventCounter selections(MainWindow::Self, "EntryListView", ui::EventKind::SelectionChanged);

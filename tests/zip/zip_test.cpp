@@ -496,3 +496,53 @@ TEST(ZipExtract, EncryptedMembersAndLongNamesFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// An archive in memory unpacks exactly as the same bytes in a file: result, events and files.
+TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
+  TempFolder t;
+  MakeDataFolder(t, t / "data");
+  ASSERT_TRUE(ZipCompress(t / "data", t / "data.zip"));
+  const Bytes good = ReadFileBytes(t / "data.zip");
+  {
+    Crafted zip(t / "escape.zip");
+    zip.Add("good.txt", B("good"));
+    zip.Add("../evil.txt", B("evil"));
+  }
+  {
+    Crafted zip(t / "empty.zip");
+  }
+  Bytes damaged = good;
+  damaged[good.size() / 3] ^= 0xFF;
+  const struct {
+    const char* what;
+    Bytes bytes;
+  } kCases[] = {
+      {"data folder", good},
+      {"damaged", damaged},
+      {"cut short", Bytes(good.begin(), good.begin() + good.size() / 2)},
+      {"escaping name", ReadFileBytes(t / "escape.zip")},
+      {"no members", ReadFileBytes(t / "empty.zip")},
+      {"no archive", B(std::string(500, 'j'))},
+      {"nothing", Bytes()},
+  };
+  int n = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const Text file = t / ("case" + ToText(++n) + ".zip");
+    ASSERT_TRUE(WriteFileBytes(file, c.bytes));
+    Events fromFile, fromMemory;
+    const int filed = ZipExtract(file, t / ("file" + ToText(n)), fromFile.Progress());
+    const int held = ZipExtractBytes(c.bytes.data(), c.bytes.size(), t / ("memory" + ToText(n)), fromMemory.Progress());
+    EXPECT_EQ(held, filed);
+    EXPECT_EQ(fromMemory.seen, fromFile.seen);
+    const Tree a = ReadTree(NativePath(t / ("file" + ToText(n))));
+    const Tree b = ReadTree(NativePath(t / ("memory" + ToText(n))));
+    EXPECT_EQ(b.files, a.files);
+    EXPECT_EQ(b.folders, a.folders);
+  }
+  EXPECT_EQ(ReadTree(NativePath(t / "memory1")).files, ReadTree(t.native() / "data").files);
+}
+
+}  // namespace

@@ -176,7 +176,7 @@ class HeadlessBackend final : public Backend {
       const auto waiting = std::distance(wakeTimes_.upper_bound(now_), wakeTimes_.end());
       if (!HasPostedTasks() && ActiveThreadCount() <= waiting) return true;
       if (MonotonicMilliseconds() - start > kSettleLimitMs) return false;
-      // Worker ends are not signalled here, so the wait is short.
+      // A worker's end is signalled (WorkerEnded); the short wait covers what is not.
       changed_.wait_for(lock, std::chrono::milliseconds(2));
     }
   }
@@ -200,6 +200,12 @@ class HeadlessBackend final : public Backend {
       const std::uint64_t now = Now();
       Pump(static_cast<int>(wake > now ? wake - now : 0));
     }
+  }
+
+  // Wakes a Settle that waits for the workers.
+  void WorkerEnded() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changed_.notify_all();
   }
 
   void Detach() {
@@ -306,6 +312,7 @@ void UserAction(Act act) {
 void Install() {
   auto* backend = new HeadlessBackend;
   ui::InstallBackend(backend);
+  SetWorkerEndObserver([backend] { backend->WorkerEnded(); });
   ui::ClearBindings();
   current = backend;
 }
@@ -314,6 +321,7 @@ void Uninstall() {
   if (current == nullptr) return;
   current->WaitIdle();
   HeadlessBackend* backend = current;
+  SetWorkerEndObserver(nullptr);
   ui::InstallBackend(nullptr);
   backend->Detach();
   // What workers asked of the GUI thread still runs, now against no window.

@@ -30,6 +30,25 @@ bool Grab(const wxRect& rect, const std::string& file) {
   return std::system(command) == 0;
 }
 
+// A few items in every tree and list, so a screenshot shows how items are drawn.
+void FillSamples(const ui::WindowDef& def) {
+  for (const ui::ControlDef& control : def.controls) {
+    const ui::ControlRef ref{ui::WindowRef{def.name}, control.name};
+    if (control.kind == ui::ControlKind::TreeView) {
+      ui::TreeAddItems(ref, {{-1, "常用函数", 1}, {0, "字符串", 2}, {1, "取文本中间", 3}, {0, "文件操作", 4},
+                             {-1, "界面", 5}});
+      ui::SetTreeCurrentItem(ref, 1);
+    } else if (control.kind == ui::ControlKind::ListView) {
+      for (int i = 0; i < 3; ++i) {
+        const int row = ui::ListAppendRow(ref, i + 1);
+        for (int column = 0; column < static_cast<int>(control.items.size()); ++column) {
+          ui::ListSetCell(ref, row, column, "示例条目" + ToText(i + 1));
+        }
+      }
+    }
+  }
+}
+
 wxRect FrameRect(const char* window) {
   ui::WindowModel* model = ui::FindWindow(window);
   ui::wx::WindowWidgets* widgets = model ? ui::wx::WidgetsOf(*model) : nullptr;
@@ -100,6 +119,7 @@ int main(int argc, char** argv) {
       ++failed;
       continue;
     }
+    FillSamples(*def);
     ui::DelayPumping(600);  // mapped, laid out and painted
     const std::string file = folder + "/" + def->name + ".png";
     if (Screenshot(def->name, file)) {

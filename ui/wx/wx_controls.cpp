@@ -7,6 +7,7 @@
 #include <wx/scrolbar.h>
 #include <wx/statbmp.h>
 #include <wx/statusbr.h>
+#include <wx/wupdlock.h>
 
 #include <algorithm>
 #include <set>
@@ -39,7 +40,15 @@ Target TargetOf(WindowModel& window, const ControlModel& control) {
 class ModelTree : public wxTreeCtrl {
  public:
   ModelTree(wxWindow* parent, const wxRect& rect, long style)
-      : wxTreeCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), style) {}
+      : wxTreeCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), style) {
+    // The toolkit's tree draws its items in a font of its own, which it replaces only when the
+    // control's font changes, and the control starts with its window's font already: the items
+    // take the windows' font from a change made for certain, once, before there are any.
+    wxFont other = DefaultFont();
+    other.SetPixelSize(wxSize(0, other.GetPixelSize().GetHeight() + 1));
+    SetFont(other);
+    SetFont(DefaultFont());
+  }
 
   bool ProcessEvent(wxEvent& event) override {
     const bool input = event.IsKindOf(wxCLASSINFO(wxMouseEvent)) || event.IsKindOf(wxCLASSINFO(wxKeyEvent));
@@ -80,9 +89,36 @@ void AddTreeItem(ModelTree& tree, ControlWidgets& widgets, const TreeModel& mode
     }
   }
   const wxTreeItemId item = tree.AppendItem(parent, ToWx(node.text));
-  // The toolkit's tree draws items in the system font whatever the control's font is.
-  tree.SetItemFont(item, tree.GetFont());
   widgets.treeItems.insert(widgets.treeItems.begin() + index, item);
+}
+
+// The nodes from first to the end, all new and in pre-order: each one's parent is the nearest
+// node before it one level up.
+void AppendTreeItems(ModelTree& tree, ControlWidgets& widgets, const TreeModel& model, int first) {
+  const int end = static_cast<int>(model.nodes.size());
+  std::vector<wxTreeItemId> path;  // the items of the last node's path, by depth
+  if (first > 0) {
+    int depth = model.nodes[first - 1].depth;
+    path.resize(depth + 1);
+    path[depth] = widgets.treeItems[first - 1];
+    for (int i = first - 2; i >= 0 && depth > 0; --i) {
+      if (model.nodes[i].depth < depth) {
+        depth = model.nodes[i].depth;
+        path[depth] = widgets.treeItems[i];
+      }
+    }
+  }
+  widgets.treeItems.reserve(end);
+  wxWindowUpdateLocker frozen(&tree);
+  for (int i = first; i < end; ++i) {
+    const TreeNode& node = model.nodes[i];
+    const int depth = std::min<int>(node.depth, path.size());
+    const wxTreeItemId parent = depth == 0 ? widgets.treeRoot : path[depth - 1];
+    const wxTreeItemId item = tree.AppendItem(parent, ToWx(node.text));
+    widgets.treeItems.push_back(item);
+    path.resize(depth);
+    path.push_back(item);
+  }
 }
 
 void ShowTreeCurrent(ModelTree& tree, const ControlWidgets& widgets, int current) {
@@ -151,15 +187,33 @@ void BindTree(ModelTree* tree, const Target& target) {
 
 // --- report list ---
 
-void FillListRow(wxListCtrl& list, const ListRow& row, int index) {
-  for (int column = 0; column < list.GetColumnCount(); ++column) {
-    const Text cell = column < static_cast<int>(row.cells.size()) ? row.cells[column] : Text();
-    // A row's cells are mirrored one change at a time; rewriting the unchanged ones made large
-    // listings slow.
-    const wxString shown = ToWx(cell);
-    if (list.GetItemText(index, column) != shown) list.SetItem(index, column, shown);
+// A virtual list: it holds no rows of its own and reads the cells it shows from the model, so
+// a listing costs what the rows on screen do.
+class ModelList : public wxListCtrl {
+ public:
+  ModelList(wxWindow* parent, const wxRect& rect, Target target)
+      : wxListCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(),
+                   wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
+        target_(std::move(target)) {}
+
+  wxString OnGetItemText(long item, long column) const override {
+    const ControlModel* control = target_.Control();
+    if (control == nullptr || item < 0 || item >= static_cast<long>(control->list.rows.size())) {
+      return wxString();
+    }
+    const std::vector<Text>& cells = control->list.rows[item].cells;
+    return column >= 0 && column < static_cast<long>(cells.size()) ? ToWx(cells[column]) : wxString();
   }
-}
+
+  // The widget's row count follows the model's.
+  void ShowRowCount(const ControlModel& control) {
+    const long rows = static_cast<long>(control.list.rows.size());
+    if (GetItemCount() != rows) SetItemCount(rows);
+  }
+
+ private:
+  Target target_;
+};
 
 void ShowListCurrent(wxListCtrl& list, ControlWidgets& widgets, int current) {
   const long all = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
@@ -523,26 +577,21 @@ wxWindow* MakeWidget(WindowModel& window, ControlModel& control, ControlWidgets&
       long style = wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE | wxBORDER_SUNKEN;
       if (def.style & kStyleLabelEdit) style |= wxTR_EDIT_LABELS;
       auto* tree = new ModelTree(parent, rect, style);
+      // The items take the control's font, set once it is built.
       widgets.treeRoot = tree->AddRoot(wxString());
-      for (int i = 0; i < static_cast<int>(control.tree.nodes.size()); ++i) {
-        AddTreeItem(*tree, widgets, control.tree, i);
-      }
+      AppendTreeItems(*tree, widgets, control.tree, 0);
       ShowTreeCurrent(*tree, widgets, control.tree.current);
       BindTree(tree, target);
       return tree;
     }
     case ControlKind::ListView: {
-      auto* list =
-          new wxListCtrl(parent, wxID_ANY, rect.GetPosition(), rect.GetSize(), wxLC_REPORT | wxBORDER_SUNKEN);
+      auto* list = new ModelList(parent, rect, target);
       for (std::size_t i = 0; i < def.items.size(); ++i) {
         const int width = i < def.widths.size() ? def.widths[i] : wxLIST_AUTOSIZE_USEHEADER;
         list->AppendColumn(ToWx(def.items[i]), wxLIST_FORMAT_LEFT, width);
       }
       if (list->GetColumnCount() == 0) list->AppendColumn(wxString());
-      for (int row = 0; row < static_cast<int>(control.list.rows.size()); ++row) {
-        list->InsertItem(row, wxString());
-        FillListRow(*list, control.list.rows[row], row);
-      }
+      list->ShowRowCount(control);
       ShowListCurrent(*list, widgets, control.list.current);
       BindList(list, target);
       return list;
@@ -806,6 +855,7 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
       }
       break;
     case Change::TreeAdded:
+    case Change::TreeAppended:
     case Change::TreeDeleting:
     case Change::TreeCleared:
     case Change::TreeCurrent:
@@ -820,6 +870,11 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
       } else if (what == Change::TreeAdded) {
         if (index >= 0 && index < static_cast<int>(control.tree.nodes.size())) {
           AddTreeItem(*tree, *widgets, control.tree, index);
+        }
+      } else if (what == Change::TreeAppended) {
+        // The items before index are there; those from it on are the new ones.
+        if (index == static_cast<int>(widgets->treeItems.size())) {
+          AppendTreeItems(*tree, *widgets, control.tree, index);
         }
       } else if (what == Change::TreeDeleting) {
         if (index >= 0 && index < static_cast<int>(widgets->treeItems.size())) {
@@ -843,20 +898,18 @@ void MirrorControl(WindowModel& window, ControlModel& control, Change what, int 
     case Change::ListRemoved:
     case Change::ListCurrent: {
       if (kind != ControlKind::ListView) break;
-      auto* list = static_cast<wxListCtrl*>(widget);
-      const bool valid = index >= 0 && index < static_cast<int>(control.list.rows.size());
+      auto* list = static_cast<ModelList*>(widget);
       if (what == Change::ListCleared) {
         list->DeleteAllItems();
         widgets->listFocus = -1;
       } else if (what == Change::ListAppended) {
-        if (valid) {
-          list->InsertItem(index, wxString());
-          FillListRow(*list, control.list.rows[index], index);
-        }
+        list->ShowRowCount(control);  // the new row is drawn when it comes into view
       } else if (what == Change::ListCell) {
-        if (valid && index < list->GetItemCount()) FillListRow(*list, control.list.rows[index], index);
+        if (index >= 0 && index < list->GetItemCount()) list->RefreshItem(index);
       } else if (what == Change::ListRemoved) {
+        // The rows after it move up, with their selection and focus.
         if (index >= 0 && index < list->GetItemCount()) list->DeleteItem(index);
+        list->ShowRowCount(control);
         ShowListCurrent(*list, *widgets, control.list.current);
       } else {
         ShowListCurrent(*list, *widgets, control.list.current);
