@@ -63,7 +63,13 @@ class UpdateEndToEndTest : public LoopbackProgramTest {
     // A library already there: the start shows no box before the update question.
     ASSERT_TRUE(WriteFileBytes(PathFromNative((program_ / "DATA.mdb").string()), EmptyDatabaseTemplate()));
   }
-  void TearDown() override { prctl(PR_SET_CHILD_SUBREAPER, 0); }
+  // An updater left running by a failed test is ended with the fixture.
+  void TearDown() override {
+    if (updater_.pid() <= 0 && !program_.empty()) {
+      if (const pid_t left = ProcessRunning(program_ / "update.exe"); left > 0) updater_.Adopt(left);
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+  }
 
   std::size_t ArrivalsAt(const std::string& path) const {
     std::size_t count = 0;
