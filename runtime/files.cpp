@@ -233,6 +233,25 @@ bool WriteFileBytes(const Text& path, const Bytes& bytes) {
   return false;
 }
 
+bool ReplaceFileBytes(const Text& path, const Bytes& bytes) {
+  if (path.empty()) return false;
+  auto ops = Ops();
+  const std::string native = NativePath(path);
+  if (ops->isFolder(native)) return false;
+  if (!ops->exists(native)) return WriteFileBytes(path, bytes);
+  static std::atomic<unsigned> replacements{0};
+  const Text part = path + ".new-" + ToText(static_cast<int>(PlatformProcessId())) + "-" +
+                    ToText(static_cast<int>(replacements.fetch_add(1) & 0x7FFFFFFF));
+  if (!WriteFileBytes(part, bytes)) return false;
+  const std::string partNative = NativePath(part);
+  std::error_code ec;
+  const fs::perms former = fs::status(fs::path(native), ec).permissions();
+  if (!ec) fs::permissions(fs::path(partNative), former | fs::perms::owner_write, ec);
+  if (ops->rename(partNative, native)) return true;
+  ops->removeFile(partNative);
+  return false;
+}
+
 bool RemoveFile(const Text& path) {
   if (path.empty()) return false;
   return Ops()->removeFile(NativePath(path));

@@ -53,6 +53,10 @@ bool ReadFileBytes(const Text& path, Bytes& bytes);
 // Created or truncated; true only when the whole content was written. A file left incomplete
 // is removed, so a failed write never leaves a partial file behind.
 bool WriteFileBytes(const Text& path, const Bytes& bytes);
+// Replaces path by a file written whole beside it and renamed over it: a failed write leaves the
+// former file as it was, and the file of a running program can be replaced. The former file's
+// permissions stay, made writable for the owner.
+bool ReplaceFileBytes(const Text& path, const Bytes& bytes);
 bool IsFolder(const Text& path);
 bool RemoveFile(const Text& path);  // true iff a file was removed
 bool CopyFileOver(const Text& source, const Text& target);  // an existing target is overwritten

@@ -274,16 +274,6 @@ bool MemberTarget(const Text& destination, const Text& name, Text& target, bool&
   return NativePath(target) == expected;
 }
 
-// Clears a read-only attribute so the file can be replaced.
-void MakeWritable(const Text& path) {
-  std::error_code ec;
-  const std::string native = NativePath(path);
-  const fs::file_status status = fs::status(native, ec);
-  if (!ec && fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
-    fs::permissions(native, fs::perms::owner_write, fs::perm_options::add, ec);
-  }
-}
-
 class Extraction {
  public:
   Extraction(unzFile unz, Text destination, std::uint64_t totalLimit)
@@ -315,8 +305,9 @@ class Extraction {
 
     Bytes data;
     if (!Inflate(info, data)) return false;
-    MakeWritable(target);
-    if (!WriteFileBytes(target, data)) return false;
+    // Beside the former file and renamed over it: a running program's file is replaced too,
+    // and a member that fails to write leaves the former file whole.
+    if (!ReplaceFileBytes(target, data)) return false;
     written_ += data.size();
     return true;
   }

@@ -339,6 +339,28 @@ TEST(ZipExtract, OverwritesReadOnlyFiles) {
   EXPECT_NE(fs::status(t.native() / "app/sub/program.exe").permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
+// An update replaces the program that may still be running, and keeps it runnable.
+TEST(ZipExtract, ReplacesARunningProgramAndKeepsItExecutable) {
+  TempFolder t;
+  ASSERT_TRUE(MakeDirectory(t / "app"));
+  ASSERT_TRUE(WriteFileBytes(t / "app/tool", ReadFileBytes(ConvertUtf8ToGbk("/bin/sleep"))));
+  ASSERT_EQ(chmod((t.native() / "app/tool").c_str(), 0755), 0);
+  int status = 0;
+  const std::string running = (t.native() / "app/tool").string() + " 30 >/dev/null 2>&1 & echo $!";
+  const std::string pid = CommandOutput(running, status);
+  ASSERT_FALSE(pid.empty());
+  {
+    Crafted zip(t / "new.zip");
+    zip.Add("tool", B("#!/bin/sh\necho new\n"));
+  }
+  EXPECT_EQ(ZipExtract(t / "new.zip", t / "app\\"), kZipExtractDone);
+  CommandOutput("kill " + pid, status);
+  EXPECT_EQ(ReadFileBytes(t / "app/tool"), B("#!/bin/sh\necho new\n"));
+  EXPECT_EQ(CommandOutput((t.native() / "app/tool").string(), status), "new\n");
+  // Nothing is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(t.native() / "app"), fs::directory_iterator()), 1);
+}
+
 TEST(ZipExtract, NamesLeavingTheDestinationAreRefused) {
   const Text kNames[] = {
       "../evil.txt",      "a/../../evil.txt", "/tmp/evil.txt",   "\\evil.txt",     "C:evil.txt",
