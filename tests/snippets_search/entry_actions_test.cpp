@@ -128,7 +128,9 @@ TEST_P(DeleteFaultTest, FailedDeleteKeepsRowFilesAndListAndSays) {
   EXPECT_TRUE(AllFilesOf(kIdA));
   EXPECT_EQ(ui::ListRowCount(EntryListView), 1);
   EXPECT_EQ(SkipNextSelection.load(), 0);
-  if (!OdbcIsOpen(LibraryDatabase)) ASSERT_TRUE(OdbcOpen(LibraryDatabase, InProgram("\\DATA.mdb")));
+  if (!OdbcIsOpen(LibraryDatabase)) {
+    ASSERT_TRUE(OdbcOpen(LibraryDatabase, InProgram("\\DATA.mdb")));
+  }
   EXPECT_EQ(ReadRows().size(), GetParam().rowsAfter);
 }
 
@@ -228,7 +230,9 @@ TEST_P(OpenExampleTest, NothingIsWrittenOrOpenedAndTheUserIsTold) {
   const int dir = AddDirectory("甲", 1);
   const Text examplePath = c.examplePath.empty() ? ExamplePath(kIdA) : c.examplePath;
   ASSERT_TRUE(WriteFileBytes(InProgram(UsagePath(kIdA)), CompressBytes(BytesOf("u"))));
-  if (c.writeExample) ASSERT_TRUE(WriteFileBytes(InProgram(examplePath), c.content));
+  if (c.writeExample) {
+    ASSERT_TRUE(WriteFileBytes(InProgram(examplePath), c.content));
+  }
   ASSERT_TRUE(OdbcExecute(LibraryDatabase, "INSERT INTO `内含信息` (`名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`) "
                                            "VALUES ('n','" + UsagePath(kIdA) + "','d','','" +
                                                SqlEscape(examplePath) + "','1');"));

@@ -37,7 +37,9 @@ TEST_F(ProgramWindows, EachLoadsWithItsDefinedStateAndGoesAgain) {
       EXPECT_EQ(ui::GetWidth(ref), control.width);
       EXPECT_EQ(ui::GetHeight(ref), control.height);
       EXPECT_EQ(ui::GetVisible(ref), (control.style & ui::kStyleHidden) == 0);
-      if (control.kind == ui::ControlKind::Timer) EXPECT_EQ(ui::GetTimerPeriod(ref), control.period);
+      if (control.kind == ui::ControlKind::Timer) {
+        EXPECT_EQ(ui::GetTimerPeriod(ref), control.period);
+      }
       if (control.kind == ui::ControlKind::StatusBar) {
         for (std::size_t part = 0; part < control.items.size(); ++part) {
           EXPECT_EQ(ui::StatusBarText(ref, static_cast<int>(part)), control.items[part]);
