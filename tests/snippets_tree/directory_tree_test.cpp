@@ -15,17 +15,8 @@ using namespace tree_test;
 namespace headless = ui::headless;
 const ui::ControlRef Tree = MainWindow::DirectoryTree;
 
-class DirectoryTreeTest : public ProgramFixture {
+class DirectoryTreeTest : public LibraryProgramTest {
  protected:
-  // A started program over a library with both tables and the given statements run.
-  void StartWith(const std::vector<Text>& statements) {
-    std::vector<Text> all{kDirectoryTableText, kEntryTableText};
-    all.insert(all.end(), statements.begin(), statements.end());
-    PrepareLibrary(InProgram("\\DATA.mdb"), all);
-    ASSERT_TRUE(StartProgram());
-    headless::ClearRecords();
-  }
-
   // A (top), B (child of A), C (child of B), D (top).
   void MakeFourItemTree() {
     const int a = ui::TreeAddItem(Tree, -1, "A", 1000);

@@ -67,23 +67,16 @@ class StatementLog {
   std::vector<Text> statements_;
 };
 
-class TreeFaultsTest : public ProgramFixture {
+class TreeFaultsTest : public LibraryProgramTest {
  protected:
   void SetUp() override {
-    ProgramFixture::SetUp();
+    LibraryProgramTest::SetUp();
     // A held lock fails a statement after this, not after the real five seconds.
     SetDatabaseBusyTimeout(100);
   }
   void TearDown() override {
-    ProgramFixture::TearDown();
+    LibraryProgramTest::TearDown();
     SetDatabaseBusyTimeout(5000);
-  }
-  void StartWith(const std::vector<Text>& statements) {
-    std::vector<Text> all{kDirectoryTableText, kEntryTableText};
-    all.insert(all.end(), statements.begin(), statements.end());
-    PrepareLibrary(InProgram("\\DATA.mdb"), all);
-    ASSERT_TRUE(StartProgram());
-    headless::ClearRecords();
   }
   int MessagesContaining(const char* part) {
     int count = 0;

@@ -87,4 +87,17 @@ inline void PrintTo(const Item& item, std::ostream* os) {
 
 inline ui::WindowModel* MainWindowModel() { return ui::FindWindow(MainWindow::Self.name); }
 
+// A snippet program whose library holds both tables and what the test adds.
+class LibraryProgramTest : public ProgramFixture {
+ protected:
+  // A started program over a library with both tables and the given statements run.
+  void StartWith(const std::vector<Text>& statements) {
+    std::vector<Text> all{kDirectoryTableText, kEntryTableText};
+    all.insert(all.end(), statements.begin(), statements.end());
+    PrepareLibrary(InProgram("\\DATA.mdb"), all);
+    ASSERT_TRUE(StartProgram());
+    ui::headless::ClearRecords();
+  }
+};
+
 }  // namespace tree_test
