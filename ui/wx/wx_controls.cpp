@@ -44,9 +44,8 @@ class ModelTree : public wxTreeCtrl {
     // The toolkit's tree draws its items in a font of its own, which it replaces only when the
     // control's font changes, and the control starts with its window's font already: the items
     // take the windows' font from a change made for certain, once, before there are any.
-    wxFont other = DefaultFont();
-    other.SetPixelSize(wxSize(0, other.GetPixelSize().GetHeight() + 1));
-    SetFont(other);
+    // The other font differs in weight only, which needs no measuring of text.
+    SetFont(DefaultFont().Bold());
     SetFont(DefaultFont());
   }
 
@@ -665,9 +664,14 @@ void Build(WindowModel& window, ControlModel& control, std::set<const ControlMod
 }  // namespace
 
 wxFont DefaultFont() {
-  wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-  font.SetPixelSize(wxSize(0, 12));
-  return font;
+  // Found once: a pixel size is found by measuring text at one point size after another, which
+  // every control and window paid again. Kept for the whole run, as the toolkit's fonts are.
+  static const wxFont* const font = [] {
+    auto* found = new wxFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+    found->SetPixelSize(wxSize(0, 12));
+    return found;
+  }();
+  return *font;
 }
 
 namespace {
