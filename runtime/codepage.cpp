@@ -9,13 +9,15 @@
 
 namespace {
 
-enum class Encoding { Gbk, Utf8, Utf16 };
+// Wide: the platform's wchar_t code units (UCS-4 in host order), as the window toolkit keeps text.
+enum class Encoding { Gbk, Utf8, Utf16, Wide };
 
 const char* IconvName(Encoding e) {
   switch (e) {
     case Encoding::Gbk: return "CP936";
     case Encoding::Utf8: return "UTF-8";
     case Encoding::Utf16: return "UTF-16LE";
+    case Encoding::Wide: return "WCHAR_T";
   }
   return "";
 }
@@ -41,7 +43,8 @@ Converter& ConverterFor(Encoding from, Encoding to) {
   thread_local Converter utf8ToGbk(Encoding::Utf8, Encoding::Gbk);
   thread_local Converter utf8ToUtf16(Encoding::Utf8, Encoding::Utf16);
   thread_local Converter utf16ToGbk(Encoding::Utf16, Encoding::Gbk);
-  if (from == Encoding::Gbk) return gbkToUtf8;
+  thread_local Converter gbkToWide(Encoding::Gbk, Encoding::Wide);
+  if (from == Encoding::Gbk) return to == Encoding::Wide ? gbkToWide : gbkToUtf8;
   if (from == Encoding::Utf16) return utf16ToGbk;
   return to == Encoding::Gbk ? utf8ToGbk : utf8ToUtf16;
 }
@@ -83,15 +86,19 @@ std::size_t SkipLength(Encoding from, const unsigned char* p, std::size_t left) 
     case Encoding::Utf16:
       if (left >= 4 && InRange(p[1], 0xD8, 0xDB) && InRange(p[3], 0xDC, 0xDF)) return 4;
       return left >= 2 ? 2 : left;
+    case Encoding::Wide:
+      return left >= sizeof(wchar_t) ? sizeof(wchar_t) : left;
   }
   return 1;
 }
 
 std::string_view Replacement(Encoding to, bool markUnstorable) {
+  static const wchar_t wideReplacement = 0xFFFD;
   switch (to) {
     case Encoding::Gbk: return markUnstorable ? std::string_view("\xFF", 1) : "?";
     case Encoding::Utf8: return "\xEF\xBF\xBD";
     case Encoding::Utf16: return std::string_view("\xFD\xFF", 2);
+    case Encoding::Wide: return std::string_view(reinterpret_cast<const char*>(&wideReplacement), sizeof(wchar_t));
   }
   return "?";
 }
@@ -104,7 +111,8 @@ std::string Convert(Encoding from, Encoding to, const void* data, std::size_t si
   if (!converter.valid()) return out;
   iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
 
-  out.resize(size * 2 + 16);
+  // Room for every input byte becoming a whole code unit (a wide one is four bytes).
+  out.resize(size * (to == Encoding::Wide ? sizeof(wchar_t) : 2) + 16);
   std::size_t written = 0;
   char* in = const_cast<char*>(static_cast<const char*>(data));
   std::size_t inLeft = size;
@@ -144,6 +152,13 @@ Text UpToNul(std::string s) {
 
 std::string ConvertGbkToUtf8(const Text& gbk) {
   return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
+}
+
+std::wstring ConvertGbkToWide(const Text& gbk) {
+  const std::string units = Convert(Encoding::Gbk, Encoding::Wide, gbk.data(), gbk.size());
+  std::wstring wide(units.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(wide.data(), units.data(), wide.size() * sizeof(wchar_t));
+  return wide;
 }
 
 Text ConvertUtf8ToGbk(const std::string& utf8) {

@@ -44,8 +44,9 @@ class ModelTree : public wxTreeCtrl {
     // The toolkit's tree draws its items in a font of its own, which it replaces only when the
     // control's font changes, and the control starts with its window's font already: the items
     // take the windows' font from a change made for certain, once, before there are any.
-    // The other font differs in weight only, which needs no measuring of text.
-    SetFont(DefaultFont().Bold());
+    wxFont other = DefaultFont();
+    other.SetFractionalPointSize(other.GetFractionalPointSize() + 1);
+    SetFont(other);
     SetFont(DefaultFont());
   }
 
@@ -700,7 +701,7 @@ MirrorScope::MirrorScope() { ++mirrorDepth; }
 MirrorScope::~MirrorScope() { --mirrorDepth; }
 bool Mirroring() { return mirrorDepth > 0; }
 
-wxString ToWx(const Text& text) { return wxString::FromUTF8(ConvertGbkToUtf8(text)); }
+wxString ToWx(const Text& text) { return wxString(ConvertGbkToWide(text)); }
 // What the user typed: a character GBK cannot hold is marked, so the program can refuse it.
 Text FromWx(const wxString& text) { return ConvertTypedUtf8ToGbk(text.utf8_string()); }
 
