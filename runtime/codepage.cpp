@@ -4,7 +4,9 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -154,10 +156,59 @@ std::string ConvertGbkToUtf8(const Text& gbk) {
   return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
 }
 
-std::wstring ConvertGbkToWide(const Text& gbk) {
+namespace {
+
+std::wstring ConvertWholeGbkToWide(const Text& gbk) {
   const std::string units = Convert(Encoding::Gbk, Encoding::Wide, gbk.data(), gbk.size());
   std::wstring wide(units.size() / sizeof(wchar_t), L'\0');
   std::memcpy(wide.data(), units.data(), wide.size() * sizeof(wchar_t));
+  return wide;
+}
+
+// The character of each two-byte GBK code met so far, learnt from the converter one code at a
+// time: 0 not yet known, kNoCharacter none. Shared by all threads; a race only converts a code
+// twice. Texts reach the widgets by the thousand (a tree's items), and GBK is stateless, so a
+// text is the characters of its codes.
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE, kTrailFirst = 0x40, kTrailLast = 0xFE;
+constexpr std::uint32_t kNoCharacter = 0xFFFFFFFF;
+std::atomic<std::uint32_t> characterOfGbk[(kLeadLast - kLeadFirst + 1) * (kTrailLast - kTrailFirst + 1)];
+
+std::uint32_t CharacterOfGbk(unsigned char lead, unsigned char trail) {
+  std::atomic<std::uint32_t>& slot =
+      characterOfGbk[(lead - kLeadFirst) * (kTrailLast - kTrailFirst + 1) + (trail - kTrailFirst)];
+  std::uint32_t known = slot.load(std::memory_order_relaxed);
+  if (known != 0) return known;
+  const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+  const std::wstring wide = ConvertWholeGbkToWide(Text(pair, 2));
+  known = wide.size() == 1 && wide[0] != 0xFFFD ? static_cast<std::uint32_t>(wide[0]) : kNoCharacter;
+  slot.store(known, std::memory_order_relaxed);
+  return known;
+}
+
+}  // namespace
+
+// ASCII stands as it is and two-byte codes come from the table; anything else (a lone byte
+// above ASCII, a code the converter rejects) has the converter take the whole text, so the
+// result is the converter's in every case.
+std::wstring ConvertGbkToWide(const Text& gbk) {
+  std::wstring wide;
+  wide.reserve(gbk.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(gbk.data());
+  const auto* end = p + gbk.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      wide.push_back(static_cast<wchar_t>(*p++));
+      continue;
+    }
+    if (end - p < 2 || !InRange(p[0], kLeadFirst, kLeadLast) || !InRange(p[1], kTrailFirst, kTrailLast) ||
+        p[1] == 0x7F) {
+      return ConvertWholeGbkToWide(gbk);
+    }
+    const std::uint32_t character = CharacterOfGbk(p[0], p[1]);
+    if (character == kNoCharacter) return ConvertWholeGbkToWide(gbk);
+    wide.push_back(static_cast<wchar_t>(character));
+    p += 2;
+  }
   return wide;
 }
 

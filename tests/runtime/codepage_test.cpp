@@ -51,7 +51,9 @@ TEST(Codepage, InvalidInputIsReplacedNeverFatal) {
 // holds characters of the basic plane only, so each is one UTF-16 unit.
 TEST(Codepage, GbkToWideMatchesGbkToUtf8) {
   const Text samples[] = {"", "plain ascii", "中文路径", "混合 mixed 文本", kBackslashTrail, kBarTrail,
-                          "\xA3\xB0", std::string("a\xFF" "b"), std::string("a\xD6"), std::string(300, 'x')};
+                          "\xA3\xB0", std::string("a\xFF" "b"), std::string("a\xD6"), std::string(300, 'x'),
+                          "x\xA1\x40中",  // a code the converter has no character for
+                          "中中中文文文路路路径径径"};  // the codes it has learnt, again
   for (const Text& gbk : samples) {
     const std::string utf8 = ConvertGbkToUtf8(gbk);
     const Bytes utf16 = ConvertUtf8ToUtf16(Bytes(utf8.begin(), utf8.end()));
