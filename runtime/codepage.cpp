@@ -4,18 +4,22 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
-enum class Encoding { Gbk, Utf8, Utf16 };
+// Wide: the platform's wchar_t code units (UCS-4 in host order), as the window toolkit keeps text.
+enum class Encoding { Gbk, Utf8, Utf16, Wide };
 
 const char* IconvName(Encoding e) {
   switch (e) {
     case Encoding::Gbk: return "CP936";
     case Encoding::Utf8: return "UTF-8";
     case Encoding::Utf16: return "UTF-16LE";
+    case Encoding::Wide: return "WCHAR_T";
   }
   return "";
 }
@@ -41,7 +45,8 @@ Converter& ConverterFor(Encoding from, Encoding to) {
   thread_local Converter utf8ToGbk(Encoding::Utf8, Encoding::Gbk);
   thread_local Converter utf8ToUtf16(Encoding::Utf8, Encoding::Utf16);
   thread_local Converter utf16ToGbk(Encoding::Utf16, Encoding::Gbk);
-  if (from == Encoding::Gbk) return gbkToUtf8;
+  thread_local Converter gbkToWide(Encoding::Gbk, Encoding::Wide);
+  if (from == Encoding::Gbk) return to == Encoding::Wide ? gbkToWide : gbkToUtf8;
   if (from == Encoding::Utf16) return utf16ToGbk;
   return to == Encoding::Gbk ? utf8ToGbk : utf8ToUtf16;
 }
@@ -83,15 +88,19 @@ std::size_t SkipLength(Encoding from, const unsigned char* p, std::size_t left) 
     case Encoding::Utf16:
       if (left >= 4 && InRange(p[1], 0xD8, 0xDB) && InRange(p[3], 0xDC, 0xDF)) return 4;
       return left >= 2 ? 2 : left;
+    case Encoding::Wide:
+      return left >= sizeof(wchar_t) ? sizeof(wchar_t) : left;
   }
   return 1;
 }
 
 std::string_view Replacement(Encoding to, bool markUnstorable) {
+  static const wchar_t wideReplacement = 0xFFFD;
   switch (to) {
     case Encoding::Gbk: return markUnstorable ? std::string_view("\xFF", 1) : "?";
     case Encoding::Utf8: return "\xEF\xBF\xBD";
     case Encoding::Utf16: return std::string_view("\xFD\xFF", 2);
+    case Encoding::Wide: return std::string_view(reinterpret_cast<const char*>(&wideReplacement), sizeof(wchar_t));
   }
   return "?";
 }
@@ -104,7 +113,8 @@ std::string Convert(Encoding from, Encoding to, const void* data, std::size_t si
   if (!converter.valid()) return out;
   iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
 
-  out.resize(size * 2 + 16);
+  // Room for every input byte becoming a whole code unit (a wide one is four bytes).
+  out.resize(size * (to == Encoding::Wide ? sizeof(wchar_t) : 2) + 16);
   std::size_t written = 0;
   char* in = const_cast<char*>(static_cast<const char*>(data));
   std::size_t inLeft = size;
@@ -144,6 +154,62 @@ Text UpToNul(std::string s) {
 
 std::string ConvertGbkToUtf8(const Text& gbk) {
   return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
+}
+
+namespace {
+
+std::wstring ConvertWholeGbkToWide(const Text& gbk) {
+  const std::string units = Convert(Encoding::Gbk, Encoding::Wide, gbk.data(), gbk.size());
+  std::wstring wide(units.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(wide.data(), units.data(), wide.size() * sizeof(wchar_t));
+  return wide;
+}
+
+// The character of each two-byte GBK code met so far, learnt from the converter one code at a
+// time: 0 not yet known, kNoCharacter none. Shared by all threads; a race only converts a code
+// twice. Texts reach the widgets by the thousand (a tree's items), and GBK is stateless, so a
+// text is the characters of its codes.
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE, kTrailFirst = 0x40, kTrailLast = 0xFE;
+constexpr std::uint32_t kNoCharacter = 0xFFFFFFFF;
+std::atomic<std::uint32_t> characterOfGbk[(kLeadLast - kLeadFirst + 1) * (kTrailLast - kTrailFirst + 1)];
+
+std::uint32_t CharacterOfGbk(unsigned char lead, unsigned char trail) {
+  std::atomic<std::uint32_t>& slot =
+      characterOfGbk[(lead - kLeadFirst) * (kTrailLast - kTrailFirst + 1) + (trail - kTrailFirst)];
+  std::uint32_t known = slot.load(std::memory_order_relaxed);
+  if (known != 0) return known;
+  const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+  const std::wstring wide = ConvertWholeGbkToWide(Text(pair, 2));
+  known = wide.size() == 1 && wide[0] != 0xFFFD ? static_cast<std::uint32_t>(wide[0]) : kNoCharacter;
+  slot.store(known, std::memory_order_relaxed);
+  return known;
+}
+
+}  // namespace
+
+// ASCII stands as it is and two-byte codes come from the table; anything else (a lone byte
+// above ASCII, a code the converter rejects) has the converter take the whole text, so the
+// result is the converter's in every case.
+std::wstring ConvertGbkToWide(const Text& gbk) {
+  std::wstring wide;
+  wide.reserve(gbk.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(gbk.data());
+  const auto* end = p + gbk.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      wide.push_back(static_cast<wchar_t>(*p++));
+      continue;
+    }
+    if (end - p < 2 || !InRange(p[0], kLeadFirst, kLeadLast) || !InRange(p[1], kTrailFirst, kTrailLast) ||
+        p[1] == 0x7F) {
+      return ConvertWholeGbkToWide(gbk);
+    }
+    const std::uint32_t character = CharacterOfGbk(p[0], p[1]);
+    if (character == kNoCharacter) return ConvertWholeGbkToWide(gbk);
+    wide.push_back(static_cast<wchar_t>(character));
+    p += 2;
+  }
+  return wide;
 }
 
 Text ConvertUtf8ToGbk(const std::string& utf8) {

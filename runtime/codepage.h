@@ -7,6 +7,9 @@
 #include "runtime/text.h"
 
 std::string ConvertGbkToUtf8(const Text& gbk);
+// The same characters as wchar_t code units, as the window toolkit holds its strings: no
+// detour through UTF-8 for every text shown.
+std::wstring ConvertGbkToWide(const Text& gbk);
 Text ConvertUtf8ToGbk(const std::string& utf8);
 // For what a user typed: a character that GBK cannot hold becomes kUnstorableMark instead of
 // "?", so the program can refuse to store the text rather than change it silently.

@@ -47,6 +47,24 @@ TEST(Codepage, InvalidInputIsReplacedNeverFatal) {
   EXPECT_EQ(ConvertUtf16ToGbk(B({0x00, 0xD8, 'a', 0})), "?a");       // lone surrogate
 }
 
+// The toolkit's strings get the same characters as through UTF-8, replacements included. GBK
+// holds characters of the basic plane only, so each is one UTF-16 unit.
+TEST(Codepage, GbkToWideMatchesGbkToUtf8) {
+  const Text samples[] = {"", "plain ascii", "中文路径", "混合 mixed 文本", kBackslashTrail, kBarTrail,
+                          "\xA3\xB0", std::string("a\xFF" "b"), std::string("a\xD6"), std::string(300, 'x'),
+                          "x\xA1\x40中",  // a code the converter has no character for
+                          "中中中文文文路路路径径径"};  // the codes it has learnt, again
+  for (const Text& gbk : samples) {
+    const std::string utf8 = ConvertGbkToUtf8(gbk);
+    const Bytes utf16 = ConvertUtf8ToUtf16(Bytes(utf8.begin(), utf8.end()));
+    std::wstring expected;
+    for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) expected.push_back(utf16[i] | (utf16[i + 1] << 8));
+    EXPECT_EQ(ConvertGbkToWide(gbk), expected) << gbk;
+  }
+  EXPECT_EQ(ConvertGbkToWide("a中"), L"a\u4E2D");
+  EXPECT_EQ(ConvertGbkToWide(std::string("a\xD6")), L"a\uFFFD");  // lead byte at the end
+}
+
 TEST(Codepage, Utf16StopsAtNulAndIgnoresAnOddByte) {
   EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 0, 0, 'b', 0})), "a");
   EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 'b'})), "a");

@@ -45,7 +45,7 @@ class ModelTree : public wxTreeCtrl {
     // control's font changes, and the control starts with its window's font already: the items
     // take the windows' font from a change made for certain, once, before there are any.
     wxFont other = DefaultFont();
-    other.SetPixelSize(wxSize(0, other.GetPixelSize().GetHeight() + 1));
+    other.SetFractionalPointSize(other.GetFractionalPointSize() + 1);
     SetFont(other);
     SetFont(DefaultFont());
   }
@@ -665,9 +665,14 @@ void Build(WindowModel& window, ControlModel& control, std::set<const ControlMod
 }  // namespace
 
 wxFont DefaultFont() {
-  wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-  font.SetPixelSize(wxSize(0, 12));
-  return font;
+  // Found once: a pixel size is found by measuring text at one point size after another, which
+  // every control and window paid again. Kept for the whole run, as the toolkit's fonts are.
+  static const wxFont* const font = [] {
+    auto* found = new wxFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+    found->SetPixelSize(wxSize(0, 12));
+    return found;
+  }();
+  return *font;
 }
 
 namespace {
@@ -696,7 +701,7 @@ MirrorScope::MirrorScope() { ++mirrorDepth; }
 MirrorScope::~MirrorScope() { --mirrorDepth; }
 bool Mirroring() { return mirrorDepth > 0; }
 
-wxString ToWx(const Text& text) { return wxString::FromUTF8(ConvertGbkToUtf8(text)); }
+wxString ToWx(const Text& text) { return wxString(ConvertGbkToWide(text)); }
 // What the user typed: a character GBK cannot hold is marked, so the program can refuse it.
 Text FromWx(const wxString& text) { return ConvertTypedUtf8ToGbk(text.utf8_string()); }
 

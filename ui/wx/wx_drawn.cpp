@@ -159,22 +159,34 @@ MenuStrip::~MenuStrip() {
   for (Entry& entry : entries_) delete entry.menu;
 }
 
-wxRect MenuStrip::EntryRect(std::size_t entry) const {
+bool MenuStrip::SetFont(const wxFont& font) {
+  if (!wxControl::SetFont(font)) return false;
+  measured_ = false;
+  return true;
+}
+
+// The captions are measured once per font: every paint and every mouse move asks for them.
+void MenuStrip::Measure() const {
+  if (measured_) return;
   wxClientDC dc(const_cast<MenuStrip*>(this));
   dc.SetFont(GetFont());
+  widths_.clear();
+  for (const Entry& entry : entries_) widths_.push_back(dc.GetTextExtent(entry.caption).x + 2 * kEntryPadding);
+  charHeight_ = dc.GetCharHeight();
+  measured_ = true;
+}
+
+wxRect MenuStrip::EntryRect(std::size_t entry) const {
+  if (entry >= entries_.size()) return wxRect();
+  Measure();
   int left = 0;
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const int width = dc.GetTextExtent(entries_[i].caption).x + 2 * kEntryPadding;
-    if (i == entry) return wxRect(left, 0, width, GetClientSize().y);
-    left += width;
-  }
-  return wxRect();
+  for (std::size_t i = 0; i < entry; ++i) left += widths_[i];
+  return wxRect(left, 0, widths_[entry], GetClientSize().y);
 }
 
 wxSize MenuStrip::DoGetBestSize() const {
-  wxClientDC dc(const_cast<MenuStrip*>(this));
-  dc.SetFont(GetFont());
-  return wxSize(-1, dc.GetCharHeight() + 8);
+  Measure();
+  return wxSize(-1, charHeight_ + 8);
 }
 
 int MenuStrip::EntryAt(const wxPoint& point) const {

@@ -73,11 +73,13 @@ class MenuStrip : public wxControl {
   void Choose(std::size_t entry);
   wxRect EntryRect(std::size_t entry) const;
   bool AcceptsFocus() const override { return false; }
+  bool SetFont(const wxFont& font) override;
 
  protected:
   wxSize DoGetBestSize() const override;
 
  private:
+  void Measure() const;
   int EntryAt(const wxPoint& point) const;
   void OnPaint(wxPaintEvent& event);
   void OnMotion(wxMouseEvent& event);
@@ -86,6 +88,10 @@ class MenuStrip : public wxControl {
 
   std::vector<Entry> entries_;
   int hot_ = -1;  // under the mouse, or dropped down
+  // The entries' widths and the text height in the strip's font, once measured.
+  mutable bool measured_ = false;
+  mutable std::vector<int> widths_;
+  mutable int charHeight_ = 0;
 };
 
 }  // namespace ui::wx
