@@ -236,12 +236,13 @@ bool AddMember(zipFile zip, const Member& member) {
 
 // ---- extract ----
 
-// The member's place below the destination: its GBK path and whether it is a folder, or false
-// when the name must be refused.
-bool MemberTarget(const Text& destination, const Text& name, Text& target, bool& folder) {
+// The member's place below the destination: its GBK path, the parts of that path below the
+// destination and whether it is a folder, or false when the name must be refused.
+bool MemberTarget(const Text& destination, const Text& name, Text& target, std::vector<Text>& parts,
+                  bool& folder) {
   if (name.empty() || IsSeparator(name[0])) return false;  // absolute, or a network path
   if (name.find(':') != Text::npos) return false;        // drive letter ("C:x"), stream names
-  std::vector<Text> parts;
+  parts.clear();
   std::size_t start = 0;
   std::vector<std::size_t> seps = SeparatorPositions(name);
   seps.push_back(name.size());
@@ -286,8 +287,8 @@ void MakeWritable(const Text& path) {
 
 class Extraction {
  public:
-  Extraction(unzFile unz, Text destination, std::uint64_t totalLimit)
-      : unz_(unz), destination_(std::move(destination)), totalLimit_(totalLimit) {}
+  Extraction(unzFile unz, Text destination, std::uint64_t totalLimit, const ZipRedirect& redirect)
+      : unz_(unz), destination_(std::move(destination)), totalLimit_(totalLimit), redirect_(redirect) {}
 
   // The current member written whole, or false.
   bool ExtractCurrent() {
@@ -304,17 +305,23 @@ class Extraction {
 
     Text target;
     bool folder = false;
-    if (!MemberTarget(destination_, memberName, target, folder)) return false;
+    if (!MemberTarget(destination_, memberName, target, parts_, folder)) return false;
     if (folder) return MakeFolderOnce(target);
 
     if ((info.flag & 1) != 0) return false;  // encrypted
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
-    const std::size_t slash = SeparatorPositions(target).back();
-    if (!MakeFolderOnce(target.substr(0, slash))) return false;
 
     Bytes data;
     if (!Inflate(info, data)) return false;
+    const Text elsewhere = redirect_.target ? redirect_.target(parts_) : Text();
+    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteFileBytes(elsewhere, data)) {
+      if (redirect_.written) redirect_.written(elsewhere);
+      written_ += data.size();
+      return true;
+    }
+    const std::size_t slash = SeparatorPositions(target).back();
+    if (!MakeFolderOnce(target.substr(0, slash))) return false;
     MakeWritable(target);
     if (!WriteFileBytes(target, data)) return false;
     written_ += data.size();
@@ -391,9 +398,16 @@ class Extraction {
     return true;
   }
 
+  static Text ParentOf(const Text& path) {
+    const std::vector<std::size_t> seps = SeparatorPositions(path);
+    return seps.empty() ? Text() : path.substr(0, seps.back());
+  }
+
   unzFile unz_;
   Text destination_;
   std::uint64_t totalLimit_;
+  const ZipRedirect& redirect_;
+  std::vector<Text> parts_;  // of the current member's path
   std::uint64_t written_ = 0;  // bytes of the members written so far
   std::unordered_set<Text> madeFolders_;
   std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
@@ -417,13 +431,14 @@ bool IsEmptyArchive(const Text& archive) {
 }
 
 // Every member of the open archive (of archiveSize bytes) below folder, which exists.
-int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress) {
+int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress,
+               const ZipRedirect& redirect = {}) {
   unz_global_info64 global;
   if (unz == nullptr || unzGetGlobalInfo64(unz, &global) != UNZ_OK) return kZipExtractFailed;
 
   const std::uint64_t byRatio =
       std::max(kZipRatioAllowance, std::min<std::uint64_t>(archiveSize, kZipTotalLimit) * kZipRatioLimit);
-  Extraction extraction(unz, folder, std::min(kZipTotalLimit, byRatio));
+  Extraction extraction(unz, folder, std::min(kZipTotalLimit, byRatio), redirect);
 
   const std::uint64_t total = global.number_entry;
   std::uint64_t done = 0;
@@ -501,7 +516,7 @@ int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& 
 }
 
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
-                    const ZipProgress& progress) {
+                    const ZipProgress& progress, const ZipRedirect& redirect) {
   const Text folder = WithoutTrailingSeparators(destination);
   if (folder.empty() || !MakeDirectories(folder)) return kZipExtractFailed;
   MemoryArchive memory{data, size};
@@ -510,5 +525,5 @@ int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& dest
     if (progress) progress(100);
     return kZipExtractDone;
   }
-  return ExtractAll(unz.get(), size, folder, progress);
+  return ExtractAll(unz.get(), size, folder, progress, redirect);
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -50,6 +51,50 @@ constexpr const char* kWorkFolderMessage =
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
+// Entry files the unpacking wrote straight into the data folder, under names no file had there,
+// so that they need not be moved afterwards: they stay only when the import ends complete, and
+// any failure, stop or close before that removes them again. Keyed by native path.
+class NewDataFiles {
+ public:
+  // Where the unpacking writes a member of that path below the work folder's "临时": the data
+  // folder's file of that name when there is none yet (or it is one of these), else "" for
+  // the work folder.
+  Text Target(const std::vector<Text>& parts) const {
+    if (parts.size() != 2) return Text();
+    const Text& kind = parts[0];
+    if (kind != "方法" && kind != "图片" && kind != "例程") return Text();
+    const Text target = ProgramFilePath("\\DATA\\" + kind + "\\" + parts[1]);
+    if (written_.count(NativePath(target)) != 0) return target;
+    return FileExists(target) ? Text() : target;
+  }
+  void Written(const Text& path) {
+    if (written_.insert(NativePath(path)).second) paths_.push_back(path);
+  }
+  bool Holds(const Text& path) const { return written_.count(NativePath(path)) != 0; }
+
+  // The import is in: the files are the library's now, except those no row names, which the
+  // merge would not have placed either.
+  void Keep(const std::unordered_set<std::string>& named) {
+    for (const Text& path : paths_) {
+      if (named.count(NativePath(path)) == 0) RemoveFile(path);
+    }
+    Forget();
+  }
+  void RemoveAll() {
+    for (const Text& path : paths_) RemoveFile(path);
+    Forget();
+  }
+
+ private:
+  void Forget() {
+    paths_.clear();
+    written_.clear();
+  }
+  std::vector<Text> paths_;
+  std::unordered_set<std::string> written_;
+};
+NewDataFiles UnpackedIntoData;
+
 struct PackageDirectory {
   Text name;
   int parent;
@@ -74,6 +119,7 @@ void SetInputsEnabled(bool enabled) {
 
 // The import is over: work folder gone, window usable again.
 void EndImport(const char* message, const Text& status) {
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   if (message != nullptr) ui::ShowMessageBox(message, ui::kMbIconWarning);
   if (!status.empty()) ui::SetText(w::StatusLabel, status);
@@ -228,9 +274,11 @@ Text EntryInsert(const PackageEntry& e) {
 }
 
 // Files first, then every row in one transaction; false (and nothing changed) on any failure.
+// Files the unpacking wrote into the data folder already are in place.
 bool AddEntries(const PackageContent& content) {
   const Text unpacked = UnpackedFolder();
   PlacedFiles files;
+  std::unordered_set<std::string> named;
   for (const PackageEntry& e : content.entries) {
     const struct {
       const Text& path;
@@ -238,7 +286,12 @@ bool AddEntries(const PackageContent& content) {
     } kinds[] = {{e.usage, "\\方法\\"}, {e.picture, "\\图片\\"}, {e.example, "\\例程\\"}};
     for (const auto& kind : kinds) {
       if (kind.path.empty()) continue;
-      if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), ProgramFilePath(kind.path))) {
+      const Text target = ProgramFilePath(kind.path);
+      if (UnpackedIntoData.Holds(target)) {
+        named.insert(NativePath(target));
+        continue;
+      }
+      if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), target)) {
         files.Undo();
         return false;
       }
@@ -250,8 +303,12 @@ bool AddEntries(const PackageContent& content) {
     }
     return true;
   });
-  if (!inserted) files.Undo();
-  return inserted;
+  if (!inserted) {
+    files.Undo();
+    return false;
+  }
+  UnpackedIntoData.Keep(named);
+  return true;
 }
 
 // The first item of DirectoryTree with that text and value, -1 when there is none.
@@ -332,6 +389,7 @@ void ResetImportTempFolder() {
 
 void AbandonImport() {
   if (!ImportTransferring) return;
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   ImportTransferring = false;
 }
@@ -386,14 +444,23 @@ void ImportWindow_StartButton_OnClick() {
   if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");
   // The archive between header and trailer is unpacked where it lies in memory: writing it
   // to the work folder first only to read it back would cost as much as the unpacking.
+  // Whatever way the import ends short of complete, no file it wrote stays in the data folder.
+  struct RemoveUnkept {
+    ~RemoveUnkept() { UnpackedIntoData.RemoveAll(); }
+  } removeUnkept;
+  const ZipRedirect intoData{[](const std::vector<Text>& parts) { return UnpackedIntoData.Target(parts); },
+                             [](const Text& path) { UnpackedIntoData.Written(path); }};
   const int unpacked = ZipExtractBytes(
       data.data() + kPackageHeader.size(), data.size() - kPackageHeader.size() - kPackageTrailer.size(),
-      UnpackedFolder(), [](int percent) {
+      UnpackedFolder(),
+      [](int percent) {
         ui::RaiseComponentProgress(w::ZipObject, percent);
         return true;
-      });
+      },
+      intoData);
   Bytes().swap(data);
   if (unpacked != kZipExtractDone) {
+    UnpackedIntoData.RemoveAll();
     RemoveDirectoryTree(WorkFolder());
     ui::ShowMessageBox("未知错误，解压失败！！", ui::kMbOk);
     return EndImport(nullptr, "");
@@ -409,6 +476,7 @@ bool ImportWindow_OnCanClose() {
   if (ui::ShowMessageBox("还没有导出完成！！是否确定关闭？？", ui::kMbYesNo, "是否关闭？") != ui::kIdYes) {
     return false;
   }
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   ImportTransferring = false;
   UpdateTransferDone();

@@ -546,3 +546,40 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
 }
 
 }  // namespace
+
+namespace {
+
+// Members sent elsewhere are written there and told; one that cannot be written there lands at
+// its usual place; names are checked before they are asked about.
+TEST(ZipExtractBytes, RedirectedMembersGoWhereTheCallerSays) {
+  TempFolder t;
+  ASSERT_TRUE(MakeDirectory(t / "elsewhere"));
+  {
+    Crafted zip(t / "a.zip");
+    zip.Add("方法/x.txt", B("x"));
+    zip.Add("方法\\./y.txt", B("y"));
+    zip.Add("图片/z.png", B("z"));
+    zip.Add("../evil.txt", B("evil"));
+  }
+  const Bytes archive = ReadFileBytes(t / "a.zip");
+  // z.png is sent where a file stands in the way of its folder.
+  ASSERT_TRUE(WriteFileBytes(t / "blocked", B("file")));
+  std::vector<std::vector<Text>> asked;
+  std::vector<Text> told;
+  const ZipRedirect redirect{[&](const std::vector<Text>& parts) {
+                               asked.push_back(parts);
+                               if (parts.back() == "z.png") return t / "blocked/z.png";
+                               return parts[0] == "方法" ? t / ("elsewhere/" + parts[1]) : Text();
+                             },
+                             [&](const Text& path) { told.push_back(path); }};
+  EXPECT_EQ(ZipExtractBytes(archive.data(), archive.size(), t / "out", {}, redirect), kZipExtractFailed);
+  EXPECT_EQ(asked, (std::vector<std::vector<Text>>{{"方法", "x.txt"}, {"方法", "y.txt"}, {"图片", "z.png"}}));
+  EXPECT_EQ(told, (std::vector<Text>{t / "elsewhere/x.txt", t / "elsewhere/y.txt"}));
+  EXPECT_EQ(ReadFileBytes(t / "elsewhere/x.txt"), B("x"));
+  EXPECT_EQ(ReadFileBytes(t / "elsewhere/y.txt"), B("y"));
+  EXPECT_FALSE(FileExists(t / "out/方法/x.txt"));
+  EXPECT_EQ(ReadFileBytes(t / "out/图片/z.png"), B("z"));
+  EXPECT_FALSE(FileExists(t / "evil.txt"));
+}
+
+}  // namespace
