@@ -132,9 +132,9 @@ bool StartsWith(const Bytes& data, const std::uint8_t* bytes, std::size_t n) {
   return data.size() >= n && std::equal(bytes, bytes + n, data.begin());
 }
 
-bool EndsWithTrailer(const Bytes& data) {
-  return data.size() >= kPackageHeader.size() + kPackageTrailer.size() &&
-         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.end() - kPackageTrailer.size());
+bool EndsWithTrailer(const PackageBytes& data) {
+  return data.size >= kPackageHeader.size() + kPackageTrailer.size() &&
+         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.data.get() + data.size - kPackageTrailer.size());
 }
 
 enum class PackageRead { kRead, kUnreadable, kNotGbk };
@@ -423,9 +423,7 @@ void ImportWindow_StartButton_OnClick() {
   if (windowGone()) return;
 
   // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives
-  Bytes data;
-  ReadFileBytes(ui::GetDialogFileName(w::FileDialog), data);
-  CipherPackageBytes(ImportPassword, data, CipherCopy::Reading);
+  PackageBytes data = ReadDecipheredPackage(ui::GetDialogFileName(w::FileDialog), ImportPassword);
   if (!EndsWithTrailer(data)) {
     ui::ShowMessageBox("密码验证失败！\r\n现行密码：" + ImportPassword, ui::kMbIconWarning);
     ui::SetText(w::StatusLabel, "验证失败！");
@@ -451,14 +449,14 @@ void ImportWindow_StartButton_OnClick() {
   const ZipRedirect intoData{[](const std::vector<Text>& parts) { return UnpackedIntoData.Target(parts); },
                              [](const Text& path) { UnpackedIntoData.Written(path); }};
   const int unpacked = ZipExtractBytes(
-      data.data() + kPackageHeader.size(), data.size() - kPackageHeader.size() - kPackageTrailer.size(),
+      data.data.get() + kPackageHeader.size(), data.size - kPackageHeader.size() - kPackageTrailer.size(),
       UnpackedFolder(),
       [](int percent) {
         ui::RaiseComponentProgress(w::ZipObject, percent);
         return true;
       },
       intoData);
-  Bytes().swap(data);
+  data = PackageBytes();
   if (unpacked != kZipExtractDone) {
     UnpackedIntoData.RemoveAll();
     RemoveDirectoryTree(WorkFolder());
