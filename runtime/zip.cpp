@@ -287,8 +287,14 @@ void MakeWritable(const Text& path) {
 
 class Extraction {
  public:
-  Extraction(unzFile unz, Text destination, std::uint64_t totalLimit, const ZipRedirect& redirect)
-      : unz_(unz), destination_(std::move(destination)), totalLimit_(totalLimit), redirect_(redirect) {}
+  // memory: the archive's bytes when it is held in memory, else null.
+  Extraction(unzFile unz, const MemoryArchive* memory, Text destination, std::uint64_t totalLimit,
+             const ZipRedirect& redirect)
+      : unz_(unz),
+        memory_(memory),
+        destination_(std::move(destination)),
+        totalLimit_(totalLimit),
+        redirect_(redirect) {}
 
   // The current member written whole, or false.
   bool ExtractCurrent() {
@@ -339,6 +345,11 @@ class Extraction {
     if (unzOpenCurrentFile2(unz_, &method, &level, 1) != UNZ_OK) return false;
     const std::uint64_t most =
         std::min<std::uint64_t>({info.uncompressed_size, kZipMemberLimit, totalLimit_ - written_});
+    if (memory_ != nullptr) {
+      const bool ok = InflateHeld(deflated, info, most, data);
+      unzCloseCurrentFile(unz_);
+      return ok && data.size() == info.uncompressed_size && Crc(data) == info.crc;
+    }
     data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, 16u << 20)));
 
     z_stream z{};
@@ -382,12 +393,69 @@ class Extraction {
     }
     if (deflated) inflateEnd(&z);
     unzCloseCurrentFile(unz_);  // its CRC check does not apply to raw reads
-    if (!ok || !ended || data.size() != info.uncompressed_size) return false;
+    return ok && ended && data.size() == info.uncompressed_size && Crc(data) == info.crc;
+  }
+
+  static uLong Crc(const Bytes& data) {
     uLong crc = crc32(0L, Z_NULL, 0);
     for (std::size_t done = 0; done < data.size(); done += 1u << 30) {
       crc = crc32(crc, data.data() + done, static_cast<uInt>(std::min<std::size_t>(1u << 30, data.size() - done)));
     }
-    return crc == info.crc;
+    return crc;
+  }
+
+  // The same for an archive held in memory: the member's stream is taken where it lies and
+  // inflated straight into data, with the same limits, rather than copied through minizip's
+  // buffers twice. Size and CRC are the caller's to check.
+  bool InflateHeld(bool deflated, const unz_file_info64& info, std::uint64_t most, Bytes& data) {
+    const std::uint64_t at = unzGetCurrentFileZStreamPos64(unz_);
+    if (at > memory_->size || info.compressed_size > memory_->size - at) return false;
+    const std::uint8_t* next = memory_->data + at;
+    std::uint64_t left = info.compressed_size;
+    if (!deflated) {
+      if (left > most) return false;
+      data.assign(next, next + left);
+      return true;
+    }
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+    // One byte more than may come, so a stream that goes on is seen; grown as the output comes.
+    std::uint64_t room = std::min<std::uint64_t>(most, 16u << 20) + 1;
+    data.resize(static_cast<std::size_t>(room));
+    std::uint64_t made = 0;
+    bool ok = true, ended = false;
+    for (;;) {
+      if (z.avail_in == 0 && left > 0) {
+        const std::uint64_t n = std::min<std::uint64_t>(left, 1u << 30);
+        z.next_in = const_cast<Bytef*>(next);
+        z.avail_in = static_cast<uInt>(n);
+        next += n;
+        left -= n;
+      }
+      if (made == room) {
+        if (room > most) {
+          ok = false;  // more than the header said or a limit allows
+          break;
+        }
+        room = std::min(2 * room, most + 1);
+        data.resize(static_cast<std::size_t>(room));
+      }
+      z.next_out = data.data() + made;
+      z.avail_out = static_cast<uInt>(room - made);
+      const int r = inflate(&z, Z_NO_FLUSH);
+      made = room - z.avail_out;
+      if (r == Z_STREAM_END) {
+        ended = true;
+        break;
+      }
+      if ((r != Z_OK && r != Z_BUF_ERROR) || (z.avail_in == 0 && left == 0 && made < room)) {
+        ok = false;  // damaged, or the input ended before the stream
+        break;
+      }
+    }
+    inflateEnd(&z);
+    data.resize(static_cast<std::size_t>(made));
+    return ok && ended && made <= most;
   }
 
   // Members mostly share a few folders: each is made (or found) once per extraction.
@@ -404,6 +472,7 @@ class Extraction {
   }
 
   unzFile unz_;
+  const MemoryArchive* memory_;
   Text destination_;
   std::uint64_t totalLimit_;
   const ZipRedirect& redirect_;
@@ -432,13 +501,13 @@ bool IsEmptyArchive(const Text& archive) {
 
 // Every member of the open archive (of archiveSize bytes) below folder, which exists.
 int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress,
-               const ZipRedirect& redirect = {}) {
+               const MemoryArchive* memory = nullptr, const ZipRedirect& redirect = {}) {
   unz_global_info64 global;
   if (unz == nullptr || unzGetGlobalInfo64(unz, &global) != UNZ_OK) return kZipExtractFailed;
 
   const std::uint64_t byRatio =
       std::max(kZipRatioAllowance, std::min<std::uint64_t>(archiveSize, kZipTotalLimit) * kZipRatioLimit);
-  Extraction extraction(unz, folder, std::min(kZipTotalLimit, byRatio), redirect);
+  Extraction extraction(unz, memory, folder, std::min(kZipTotalLimit, byRatio), redirect);
 
   const std::uint64_t total = global.number_entry;
   std::uint64_t done = 0;
@@ -525,5 +594,5 @@ int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& dest
     if (progress) progress(100);
     return kZipExtractDone;
   }
-  return ExtractAll(unz.get(), size, folder, progress, redirect);
+  return ExtractAll(unz.get(), size, folder, progress, &memory, redirect);
 }

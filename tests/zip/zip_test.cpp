@@ -513,6 +513,17 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
   {
     Crafted zip(t / "empty.zip");
   }
+  uLong crc = 0;
+  const Bytes oneMib = ZerosDeflated(1, crc);
+  {
+    Crafted zip(t / "lies.zip");
+    zip.Add("stored.txt", B("stored"), 0);
+    zip.AddRaw("small.bin", oneMib, 1000, Crc(Bytes(1000, 0)));
+  }
+  {
+    Crafted zip(t / "short.zip");
+    zip.AddRaw("zeros.bin", oneMib, 2u << 20, crc);
+  }
   Bytes damaged = good;
   damaged[good.size() / 3] ^= 0xFF;
   const struct {
@@ -523,6 +534,8 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
       {"damaged", damaged},
       {"cut short", Bytes(good.begin(), good.begin() + good.size() / 2)},
       {"escaping name", ReadFileBytes(t / "escape.zip")},
+      {"header says less", ReadFileBytes(t / "lies.zip")},
+      {"header says more", ReadFileBytes(t / "short.zip")},
       {"no members", ReadFileBytes(t / "empty.zip")},
       {"no archive", B(std::string(500, 'j'))},
       {"nothing", Bytes()},
