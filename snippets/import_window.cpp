@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -53,7 +52,7 @@ Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
 // Entry files the unpacking wrote straight into the data folder, under names no file had there,
 // so that they need not be moved afterwards: they stay only when the import ends complete, and
-// any failure, stop or close before that removes them again. Keyed by native path.
+// any failure, stop or close before that removes them again.
 class NewDataFiles {
  public:
   // Where the unpacking writes a member of that path below the work folder's "临时": the data
@@ -64,19 +63,20 @@ class NewDataFiles {
     const Text& kind = parts[0];
     if (kind != "方法" && kind != "图片" && kind != "例程") return Text();
     const Text target = ProgramFilePath("\\DATA\\" + kind + "\\" + parts[1]);
-    if (written_.count(NativePath(target)) != 0) return target;
+    if (written_.count(target) != 0) return target;
     return FileExists(target) ? Text() : target;
   }
   void Written(const Text& path) {
-    if (written_.insert(NativePath(path)).second) paths_.push_back(path);
+    if (written_.insert(path).second) paths_.push_back(path);
   }
-  bool Holds(const Text& path) const { return written_.count(NativePath(path)) != 0; }
+  // path as the merge builds it from a row, which spells it as the target above does
+  bool Holds(const Text& path) const { return written_.count(path) != 0; }
 
   // The import is in: the files are the library's now, except those no row names, which the
   // merge would not have placed either.
-  void Keep(const std::unordered_set<std::string>& named) {
+  void Keep(const std::unordered_set<Text>& named) {
     for (const Text& path : paths_) {
-      if (named.count(NativePath(path)) == 0) RemoveFile(path);
+      if (named.count(path) == 0) RemoveFile(path);
     }
     Forget();
   }
@@ -91,7 +91,7 @@ class NewDataFiles {
     written_.clear();
   }
   std::vector<Text> paths_;
-  std::unordered_set<std::string> written_;
+  std::unordered_set<Text> written_;
 };
 NewDataFiles UnpackedIntoData;
 
@@ -278,7 +278,7 @@ Text EntryInsert(const PackageEntry& e) {
 bool AddEntries(const PackageContent& content) {
   const Text unpacked = UnpackedFolder();
   PlacedFiles files;
-  std::unordered_set<std::string> named;
+  std::unordered_set<Text> named;
   for (const PackageEntry& e : content.entries) {
     const struct {
       const Text& path;
@@ -288,7 +288,7 @@ bool AddEntries(const PackageContent& content) {
       if (kind.path.empty()) continue;
       const Text target = ProgramFilePath(kind.path);
       if (UnpackedIntoData.Holds(target)) {
-        named.insert(NativePath(target));
+        named.insert(target);
         continue;
       }
       if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), target)) {
