@@ -7,10 +7,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -285,6 +290,15 @@ void MakeWritable(const Text& path) {
   }
 }
 
+// A member ready to be written: its place (and path parts) below the destination, whether it is
+// a folder, and a file's bytes.
+struct PreparedMember {
+  Text target;
+  std::vector<Text> parts;
+  bool folder = false;
+  Bytes data;
+};
+
 class Extraction {
  public:
   // memory: the archive's bytes when it is held in memory, else null.
@@ -298,8 +312,16 @@ class Extraction {
 
   // The current member written whole, or false.
   bool ExtractCurrent() {
+    PreparedMember member;
+    return Prepare(member) && Place(member);
+  }
+
+  // The current member checked and, when it is a file, inflated; nothing is written yet. The
+  // limits count it as written from here on.
+  bool Prepare(PreparedMember& member) {
     unz_file_info64 info;
-    std::vector<char> name(kZipNameLimit + 1, 0);
+    std::vector<char>& name = name_;
+    std::fill(name.begin(), name.end(), 0);
     if (unzGetCurrentFileInfo64(unz_, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
                                 nullptr, 0) != UNZ_OK) {
       return false;
@@ -309,29 +331,29 @@ class Extraction {
     if (memberName.find('\0') != Text::npos) return false;
     if ((info.flag & 0x800) != 0) memberName = ConvertUtf8ToGbk(memberName);  // UTF-8 name flag
 
-    Text target;
-    bool folder = false;
-    if (!MemberTarget(destination_, memberName, target, parts_, folder)) return false;
-    if (folder) return MakeFolderOnce(target);
+    if (!MemberTarget(destination_, memberName, member.target, member.parts, member.folder)) return false;
+    if (member.folder) return true;
 
     if ((info.flag & 1) != 0) return false;  // encrypted
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
+    if (!Inflate(info, member.data)) return false;
+    written_ += member.data.size();
+    return true;
+  }
 
-    Bytes data;
-    if (!Inflate(info, data)) return false;
-    const Text elsewhere = redirect_.target ? redirect_.target(parts_) : Text();
-    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteFileBytes(elsewhere, data)) {
+  // A prepared member's folder made, or its file written.
+  bool Place(const PreparedMember& member) {
+    if (member.folder) return MakeFolderOnce(member.target);
+    const Text elsewhere = redirect_.target ? redirect_.target(member.parts) : Text();
+    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteFileBytes(elsewhere, member.data)) {
       if (redirect_.written) redirect_.written(elsewhere);
-      written_ += data.size();
       return true;
     }
-    const std::size_t slash = SeparatorPositions(target).back();
-    if (!MakeFolderOnce(target.substr(0, slash))) return false;
-    MakeWritable(target);
-    if (!WriteFileBytes(target, data)) return false;
-    written_ += data.size();
-    return true;
+    const std::size_t slash = SeparatorPositions(member.target).back();
+    if (!MakeFolderOnce(member.target.substr(0, slash))) return false;
+    MakeWritable(member.target);
+    return WriteFileBytes(member.target, member.data);
   }
 
  private:
@@ -476,8 +498,8 @@ class Extraction {
   Text destination_;
   std::uint64_t totalLimit_;
   const ZipRedirect& redirect_;
-  std::vector<Text> parts_;  // of the current member's path
-  std::uint64_t written_ = 0;  // bytes of the members written so far
+  std::vector<char> name_ = std::vector<char>(kZipNameLimit + 1);
+  std::uint64_t written_ = 0;  // bytes of the members prepared so far
   std::unordered_set<Text> madeFolders_;
   std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
   std::vector<std::uint8_t> out_ = std::vector<std::uint8_t>(1u << 16);  // inflated
@@ -500,6 +522,106 @@ bool IsEmptyArchive(const Text& archive) {
 }
 
 // Every member of the open archive (of archiveSize bytes) below folder, which exists.
+// Prepares the members of an archive held in memory on a thread of its own, ahead of the thread
+// that writes them in order, so inflating and checking overlap the writing; what is written,
+// told and stopped stays as one thread doing both would have it. A bounded number of members
+// waits at a time.
+class MemberPipeline {
+ public:
+  struct Slot {
+    bool ok = false;  // false: the member failed, and the walk stopped at it
+    PreparedMember member;
+  };
+
+  MemberPipeline(const MemoryArchive& memory, const Text& folder, std::uint64_t limit, std::uint64_t total)
+      : memory_(memory), folder_(folder), limit_(limit), total_(total) {}
+  ~MemberPipeline() { Stop(); }
+  MemberPipeline(const MemberPipeline&) = delete;
+  MemberPipeline& operator=(const MemberPipeline&) = delete;
+
+  bool Start() {
+    try {
+      thread_ = std::thread([this] { Run(); });
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+
+  // The next member in archive order; false when the walk is over.
+  bool Next(Slot& slot) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return !slots_.empty() || finished_; });
+    if (slots_.empty()) return false;
+    slot = std::move(slots_.front());
+    slots_.pop_front();
+    held_ -= slot.member.data.size();
+    lock.unlock();
+    room_.notify_one();
+    return true;
+  }
+
+  // Ends the walk; whether it had reached the end of the member list.
+  bool Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    room_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return walkEnded_;
+  }
+
+ private:
+  static constexpr std::size_t kMostSlots = 64;
+  static constexpr std::size_t kMostHeld = 32u << 20;
+
+  void Run() {
+    MemoryArchive own{memory_.data, memory_.size};
+    ZipReader walker(own);
+    const ZipRedirect none;
+    Extraction preparer(walker.get(), &own, folder_, limit_, none);
+    int walk = walker.get() == nullptr ? UNZ_ERRNO
+               : total_ == 0           ? UNZ_END_OF_LIST_OF_FILE
+                                       : unzGoToFirstFile(walker.get());
+    while (walk == UNZ_OK) {
+      Slot slot;
+      slot.ok = preparer.Prepare(slot.member);
+      const bool ok = slot.ok;
+      const std::size_t bytes = slot.member.data.size();
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [&] {
+          return stop_ || slots_.empty() || (slots_.size() < kMostSlots && held_ + bytes <= kMostHeld);
+        });
+        if (stop_) break;
+        held_ += bytes;
+        slots_.push_back(std::move(slot));
+      }
+      ready_.notify_one();
+      if (!ok) break;
+      walk = unzGoToNextFile(walker.get());
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+      walkEnded_ = walk == UNZ_END_OF_LIST_OF_FILE;
+    }
+    ready_.notify_one();
+  }
+
+  const MemoryArchive& memory_;
+  const Text folder_;
+  const std::uint64_t limit_;
+  const std::uint64_t total_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<Slot> slots_;
+  std::size_t held_ = 0;  // bytes of the waiting members
+  bool stop_ = false, finished_ = false, walkEnded_ = false;
+};
+
 int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress,
                const MemoryArchive* memory = nullptr, const ZipRedirect& redirect = {}) {
   unz_global_info64 global;
@@ -510,16 +632,32 @@ int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const
   Extraction extraction(unz, memory, folder, std::min(kZipTotalLimit, byRatio), redirect);
 
   const std::uint64_t total = global.number_entry;
+  const auto told = [&](std::uint64_t done) {
+    return !progress || progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)));
+  };
   std::uint64_t done = 0;
   bool ok = true;
+  std::optional<MemberPipeline> pipeline;
+  if (memory != nullptr) {
+    pipeline.emplace(*memory, folder, std::min(kZipTotalLimit, byRatio), total);
+    if (!pipeline->Start()) pipeline.reset();  // no thread to be had: one walk below
+  }
+  if (pipeline) {
+    MemberPipeline::Slot slot;
+    while (ok && pipeline->Next(slot)) {
+      ok = slot.ok && extraction.Place(slot.member);
+      if (!ok) break;
+      if (!told(++done)) return kZipExtractFailed;
+    }
+    if (!pipeline->Stop() || done != total) ok = false;
+    if (progress) progress(100);
+    return ok ? kZipExtractDone : kZipExtractFailed;
+  }
   int walk = total == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(unz);
   while (ok && walk == UNZ_OK) {
     ok = extraction.ExtractCurrent();
     if (!ok) break;
-    ++done;
-    if (progress && !progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)))) {
-      return kZipExtractFailed;
-    }
+    if (!told(++done)) return kZipExtractFailed;
     walk = unzGoToNextFile(unz);
   }
   // A walk that ends early, or a directory that counts other than it holds, is a damaged archive.

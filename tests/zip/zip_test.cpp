@@ -545,15 +545,22 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
     SCOPED_TRACE(c.what);
     const Text file = t / ("case" + ToText(++n) + ".zip");
     ASSERT_TRUE(WriteFileBytes(file, c.bytes));
-    Events fromFile, fromMemory;
-    const int filed = ZipExtract(file, t / ("file" + ToText(n)), fromFile.Progress());
-    const int held = ZipExtractBytes(c.bytes.data(), c.bytes.size(), t / ("memory" + ToText(n)), fromMemory.Progress());
-    EXPECT_EQ(held, filed);
-    EXPECT_EQ(fromMemory.seen, fromFile.seen);
-    const Tree a = ReadTree(NativePath(t / ("file" + ToText(n))));
-    const Tree b = ReadTree(NativePath(t / ("memory" + ToText(n))));
-    EXPECT_EQ(b.files, a.files);
-    EXPECT_EQ(b.folders, a.folders);
+    // Also stopped by the handler at its second event, while members are still being prepared.
+    for (const int stopAt : {-1, 1}) {
+      SCOPED_TRACE(stopAt);
+      const Text suffix = ToText(n) + (stopAt < 0 ? "" : "s");
+      Events fromFile, fromMemory;
+      fromFile.stopAt = fromMemory.stopAt = stopAt;
+      const int filed = ZipExtract(file, t / ("file" + suffix), fromFile.Progress());
+      const int held =
+          ZipExtractBytes(c.bytes.data(), c.bytes.size(), t / ("memory" + suffix), fromMemory.Progress());
+      EXPECT_EQ(held, filed);
+      EXPECT_EQ(fromMemory.seen, fromFile.seen);
+      const Tree a = ReadTree(NativePath(t / ("file" + suffix)));
+      const Tree b = ReadTree(NativePath(t / ("memory" + suffix)));
+      EXPECT_EQ(b.files, a.files);
+      EXPECT_EQ(b.folders, a.folders);
+    }
   }
   EXPECT_EQ(ReadTree(NativePath(t / "memory1")).files, ReadTree(t.native() / "data").files);
 }
