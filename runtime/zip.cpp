@@ -346,7 +346,7 @@ class Extraction {
   bool Place(const PreparedMember& member) {
     if (member.folder) return MakeFolderOnce(member.target);
     const Text elsewhere = redirect_.target ? redirect_.target(member.parts) : Text();
-    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteFileBytes(elsewhere, member.data)) {
+    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteNewFileBytes(elsewhere, member.data)) {
       if (redirect_.written) redirect_.written(elsewhere);
       return true;
     }

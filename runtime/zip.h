@@ -61,8 +61,8 @@ int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& 
 // Lets the caller write some member files elsewhere than below the destination, so they need not
 // be moved afterwards. target gets the parts of a file member's checked path below the
 // destination and gives another full path for it, or "" for its usual place; written is told
-// each file written whole at such a path. A file that cannot be written there is written at its
-// usual place instead.
+// each file written whole at such a path. A file is written there only as a new file: when
+// something of that name is there already, or the write fails, it is written at its usual place.
 struct ZipRedirect {
   std::function<Text(const std::vector<Text>& parts)> target;
   std::function<void(const Text& path)> written;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -56,21 +57,27 @@ Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 class NewDataFiles {
  public:
   // Where the unpacking writes a member of that path below the work folder's "临时": the data
-  // folder's file of that name when there is none yet (or it is one of these), else "" for
-  // the work folder.
-  Text Target(const std::vector<Text>& parts) const {
+  // folder's file of that name (which the unpacking writes only when there is none), else ""
+  // for the work folder. A second member of a name written already goes to the work folder,
+  // and the merge places it over the first as before.
+  Text Target(const std::vector<Text>& parts) {
     if (parts.size() != 2) return Text();
     const Text& kind = parts[0];
     if (kind != "方法" && kind != "图片" && kind != "例程") return Text();
     const Text target = ProgramFilePath("\\DATA\\" + kind + "\\" + parts[1]);
-    if (written_.count(target) != 0) return target;
-    return FileExists(target) ? Text() : target;
+    if (written_.count(target) == 0) return target;
+    written_[target] = false;
+    return Text();
   }
   void Written(const Text& path) {
-    if (written_.insert(path).second) paths_.push_back(path);
+    if (written_.emplace(path, true).second) paths_.push_back(path);
   }
-  // path as the merge builds it from a row, which spells it as the target above does
-  bool Holds(const Text& path) const { return written_.count(path) != 0; }
+  // True when the file of path (as the merge builds it from a row, which spells it as the
+  // target above does) is in place already.
+  bool Holds(const Text& path) const {
+    const auto it = written_.find(path);
+    return it != written_.end() && it->second;
+  }
 
   // The import is in: the files are the library's now, except those no row names, which the
   // merge would not have placed either.
@@ -91,7 +98,7 @@ class NewDataFiles {
     written_.clear();
   }
   std::vector<Text> paths_;
-  std::unordered_set<Text> written_;
+  std::unordered_map<Text, bool> written_;  // false: a later member of the name went elsewhere
 };
 NewDataFiles UnpackedIntoData;
 
@@ -287,10 +294,8 @@ bool AddEntries(const PackageContent& content) {
     for (const auto& kind : kinds) {
       if (kind.path.empty()) continue;
       const Text target = ProgramFilePath(kind.path);
-      if (UnpackedIntoData.Holds(target)) {
-        named.insert(target);
-        continue;
-      }
+      named.insert(target);
+      if (UnpackedIntoData.Holds(target)) continue;
       if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), target)) {
         files.Undo();
         return false;
