@@ -1,9 +1,10 @@
 // The package import, wholly on the GUI thread. The package is read and deciphered in memory,
-// its archive unpacked into the work folder, and only after the unpacking has returned complete
-// is it merged, once: the package's database is read whole, every row checked, the entry files
+// its archive unpacked into the work folder (entry files of names the data folder lacks straight
+// into the data folder, recorded), and only after the unpacking has returned complete is it
+// merged, once: the package's database is read whole, every row checked, the other entry files
 // put in place (files they replace kept aside), the rows inserted in one transaction, and only
-// then the new directories added to the tree, which is saved. Any failure takes the files back,
-// so the library stays as it was. The pauses between the status texts let other window events
+// then the new directories added to the tree, which is saved. Any failure, stop or close takes
+// the files back, so the library stays as it was. The pauses between the status texts let other window events
 // run, the close of this window included; after each one the import stops when its window is
 // gone.
 #include "snippets/import_window.h"
