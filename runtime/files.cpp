@@ -3,7 +3,11 @@
 // operation reports them in its result.
 #include "runtime/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -110,6 +114,21 @@ WriteOutcome NativeWrite(const std::string& native, const Bytes& bytes) {
   return ok ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
 }
 
+WriteOutcome NativeWriteNew(const std::string& native, const Bytes& bytes) {
+  // O_EXCL: one step from "no such name" to "our file", and no link is followed.
+  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return WriteOutcome::kNotOpened;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) ok = false;
+  return ok ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
+}
+
 bool NativeRemoveFile(const std::string& native) {
   std::error_code ec;
   fs::file_status status = fs::symlink_status(fs::path(native), ec);
@@ -146,6 +165,23 @@ bool NativeRemoveTree(const std::string& native) {
   return !ec && !fs::exists(fs::symlink_status(path, ec));
 }
 
+// An empty writeNew: the native one while exists and write are the native ones, else made of
+// the two, so a fault put on either reaches new files too.
+void CompleteWriteNew(FileSystemOps& ops) {
+  if (ops.writeNew) return;
+  using Exists = bool (*)(const std::string&);
+  using Write = WriteOutcome (*)(const std::string&, const Bytes&);
+  const Exists* exists = ops.exists.target<Exists>();
+  const Write* write = ops.write.target<Write>();
+  if (exists != nullptr && *exists == NativeExists && write != nullptr && *write == NativeWrite) {
+    ops.writeNew = NativeWriteNew;
+    return;
+  }
+  ops.writeNew = [exists = ops.exists, write = ops.write](const std::string& native, const Bytes& bytes) {
+    return exists(native) ? WriteOutcome::kNotOpened : write(native, bytes);
+  };
+}
+
 std::mutex opsMutex;
 std::shared_ptr<const FileSystemOps> installedOps;
 
@@ -153,7 +189,11 @@ std::shared_ptr<const FileSystemOps> installedOps;
 // table meanwhile never pulls it from under a running operation.
 std::shared_ptr<const FileSystemOps> Ops() {
   std::lock_guard<std::mutex> lock(opsMutex);
-  if (!installedOps) installedOps = std::make_shared<const FileSystemOps>(NativeFileSystem());
+  if (!installedOps) {
+    FileSystemOps native = NativeFileSystem();
+    CompleteWriteNew(native);
+    installedOps = std::make_shared<const FileSystemOps>(std::move(native));
+  }
   return installedOps;
 }
 
@@ -180,6 +220,7 @@ FileSystemOps InstallFileSystem(const FileSystemOps& ops) {
   if (!complete.isFolder) complete.isFolder = native.isFolder;
   if (!complete.read) complete.read = native.read;
   if (!complete.write) complete.write = native.write;
+  CompleteWriteNew(complete);
   if (!complete.removeFile) complete.removeFile = native.removeFile;
   if (!complete.copy) complete.copy = native.copy;
   if (!complete.rename) complete.rename = native.rename;
@@ -217,11 +258,15 @@ bool ReadFileBytes(const Text& path, Bytes& bytes) {
   return true;
 }
 
-bool WriteFileBytes(const Text& path, const Bytes& bytes) {
+namespace {
+
+// A write through one of the table's writing operations; a file left incomplete is removed.
+template <typename Write>
+bool WriteThrough(const Text& path, const Bytes& bytes, Write write) {
   if (path.empty()) return false;
   auto ops = Ops();
   const std::string native = NativePath(path);
-  switch (ops->write(native, bytes)) {
+  switch (write(*ops, native)) {
     case WriteOutcome::kWritten:
       return true;
     case WriteOutcome::kIncomplete:
@@ -231,6 +276,20 @@ bool WriteFileBytes(const Text& path, const Bytes& bytes) {
       return false;
   }
   return false;
+}
+
+}  // namespace
+
+bool WriteFileBytes(const Text& path, const Bytes& bytes) {
+  return WriteThrough(path, bytes, [&](const FileSystemOps& ops, const std::string& native) {
+    return ops.write(native, bytes);
+  });
+}
+
+bool WriteNewFileBytes(const Text& path, const Bytes& bytes) {
+  return WriteThrough(path, bytes, [&](const FileSystemOps& ops, const std::string& native) {
+    return ops.writeNew(native, bytes);
+  });
 }
 
 bool ReplaceFileBytes(const Text& path, const Bytes& bytes) {

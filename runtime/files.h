@@ -20,6 +20,10 @@ struct FileSystemOps {
   std::function<bool(const std::string& native)> isFolder;
   std::function<bool(const std::string& native, Bytes& bytes)> read;  // whole regular file
   std::function<WriteOutcome(const std::string& native, const Bytes& bytes)> write;
+  // Like write, but only when nothing of that name is there (a link neither): kNotOpened else.
+  // Left empty (NativeFileSystem leaves it so), it is the native one while exists and write are,
+  // else exists and write one after the other, so a fault put on those reaches new files too.
+  std::function<WriteOutcome(const std::string& native, const Bytes& bytes)> writeNew;
   std::function<bool(const std::string& native)> removeFile;     // one file or link, no folder
   std::function<bool(const std::string& from, const std::string& to)> copy;    // overwrites
   std::function<bool(const std::string& from, const std::string& to)> rename;  // one step
@@ -29,7 +33,7 @@ struct FileSystemOps {
 // The operating system's own operations.
 FileSystemOps NativeFileSystem();
 // Every later file call of the process uses ops (entries left empty fall back to the native
-// ones); returns the table used so far.
+// ones; writeNew as told above); returns the table used so far.
 FileSystemOps InstallFileSystem(const FileSystemOps& ops);
 
 // The native form of a path: separators mapped, GBK converted to UTF-8.
@@ -53,6 +57,9 @@ bool ReadFileBytes(const Text& path, Bytes& bytes);
 // Created or truncated; true only when the whole content was written. A file left incomplete
 // is removed, so a failed write never leaves a partial file behind.
 bool WriteFileBytes(const Text& path, const Bytes& bytes);
+// The same, but only when no file, folder or link of that name exists; false (and nothing
+// changed) when one does.
+bool WriteNewFileBytes(const Text& path, const Bytes& bytes);
 // Replaces path by a file written whole beside it and renamed over it: a failed write leaves the
 // former file as it was, and the file of a running program can be replaced. The former file's
 // permissions stay, made writable for the owner.

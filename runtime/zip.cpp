@@ -7,10 +7,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -236,12 +241,13 @@ bool AddMember(zipFile zip, const Member& member) {
 
 // ---- extract ----
 
-// The member's place below the destination: its GBK path and whether it is a folder, or false
-// when the name must be refused.
-bool MemberTarget(const Text& destination, const Text& name, Text& target, bool& folder) {
+// The member's place below the destination: its GBK path, the parts of that path below the
+// destination and whether it is a folder, or false when the name must be refused.
+bool MemberTarget(const Text& destination, const Text& name, Text& target, std::vector<Text>& parts,
+                  bool& folder) {
   if (name.empty() || IsSeparator(name[0])) return false;  // absolute, or a network path
   if (name.find(':') != Text::npos) return false;        // drive letter ("C:x"), stream names
-  std::vector<Text> parts;
+  parts.clear();
   std::size_t start = 0;
   std::vector<std::size_t> seps = SeparatorPositions(name);
   seps.push_back(name.size());
@@ -274,15 +280,38 @@ bool MemberTarget(const Text& destination, const Text& name, Text& target, bool&
   return NativePath(target) == expected;
 }
 
+// A member ready to be written: its place (and path parts) below the destination, whether it is
+// a folder, and a file's bytes.
+struct PreparedMember {
+  Text target;
+  std::vector<Text> parts;
+  bool folder = false;
+  Bytes data;
+};
+
 class Extraction {
  public:
-  Extraction(unzFile unz, Text destination, std::uint64_t totalLimit)
-      : unz_(unz), destination_(std::move(destination)), totalLimit_(totalLimit) {}
+  // memory: the archive's bytes when it is held in memory, else null.
+  Extraction(unzFile unz, const MemoryArchive* memory, Text destination, std::uint64_t totalLimit,
+             const ZipRedirect& redirect)
+      : unz_(unz),
+        memory_(memory),
+        destination_(std::move(destination)),
+        totalLimit_(totalLimit),
+        redirect_(redirect) {}
 
   // The current member written whole, or false.
   bool ExtractCurrent() {
+    PreparedMember member;
+    return Prepare(member) && Place(member);
+  }
+
+  // The current member checked and, when it is a file, inflated; nothing is written yet. The
+  // limits count it as written from here on.
+  bool Prepare(PreparedMember& member) {
     unz_file_info64 info;
-    std::vector<char> name(kZipNameLimit + 1, 0);
+    std::vector<char>& name = name_;
+    std::fill(name.begin(), name.end(), 0);
     if (unzGetCurrentFileInfo64(unz_, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
                                 nullptr, 0) != UNZ_OK) {
       return false;
@@ -292,24 +321,30 @@ class Extraction {
     if (memberName.find('\0') != Text::npos) return false;
     if ((info.flag & 0x800) != 0) memberName = ConvertUtf8ToGbk(memberName);  // UTF-8 name flag
 
-    Text target;
-    bool folder = false;
-    if (!MemberTarget(destination_, memberName, target, folder)) return false;
-    if (folder) return MakeFolderOnce(target);
+    if (!MemberTarget(destination_, memberName, member.target, member.parts, member.folder)) return false;
+    if (member.folder) return true;
 
     if ((info.flag & 1) != 0) return false;  // encrypted
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
-    const std::size_t slash = SeparatorPositions(target).back();
-    if (!MakeFolderOnce(target.substr(0, slash))) return false;
+    if (!Inflate(info, member.data)) return false;
+    written_ += member.data.size();
+    return true;
+  }
 
-    Bytes data;
-    if (!Inflate(info, data)) return false;
+  // A prepared member's folder made, or its file written.
+  bool Place(const PreparedMember& member) {
+    if (member.folder) return MakeFolderOnce(member.target);
+    const Text elsewhere = redirect_.target ? redirect_.target(member.parts) : Text();
+    if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteNewFileBytes(elsewhere, member.data)) {
+      if (redirect_.written) redirect_.written(elsewhere);
+      return true;
+    }
+    const std::size_t slash = SeparatorPositions(member.target).back();
+    if (!MakeFolderOnce(member.target.substr(0, slash))) return false;
     // Beside the former file and renamed over it: a running program's file is replaced too,
     // and a member that fails to write leaves the former file whole.
-    if (!ReplaceFileBytes(target, data)) return false;
-    written_ += data.size();
-    return true;
+    return ReplaceFileBytes(member.target, member.data);
   }
 
  private:
@@ -323,6 +358,11 @@ class Extraction {
     if (unzOpenCurrentFile2(unz_, &method, &level, 1) != UNZ_OK) return false;
     const std::uint64_t most =
         std::min<std::uint64_t>({info.uncompressed_size, kZipMemberLimit, totalLimit_ - written_});
+    if (memory_ != nullptr) {
+      const bool ok = InflateHeld(deflated, info, most, data);
+      unzCloseCurrentFile(unz_);
+      return ok && data.size() == info.uncompressed_size && Crc(data) == info.crc;
+    }
     data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, 16u << 20)));
 
     z_stream z{};
@@ -366,12 +406,69 @@ class Extraction {
     }
     if (deflated) inflateEnd(&z);
     unzCloseCurrentFile(unz_);  // its CRC check does not apply to raw reads
-    if (!ok || !ended || data.size() != info.uncompressed_size) return false;
+    return ok && ended && data.size() == info.uncompressed_size && Crc(data) == info.crc;
+  }
+
+  static uLong Crc(const Bytes& data) {
     uLong crc = crc32(0L, Z_NULL, 0);
     for (std::size_t done = 0; done < data.size(); done += 1u << 30) {
       crc = crc32(crc, data.data() + done, static_cast<uInt>(std::min<std::size_t>(1u << 30, data.size() - done)));
     }
-    return crc == info.crc;
+    return crc;
+  }
+
+  // The same for an archive held in memory: the member's stream is taken where it lies and
+  // inflated straight into data, with the same limits, rather than copied through minizip's
+  // buffers twice. Size and CRC are the caller's to check.
+  bool InflateHeld(bool deflated, const unz_file_info64& info, std::uint64_t most, Bytes& data) {
+    const std::uint64_t at = unzGetCurrentFileZStreamPos64(unz_);
+    if (at > memory_->size || info.compressed_size > memory_->size - at) return false;
+    const std::uint8_t* next = memory_->data + at;
+    std::uint64_t left = info.compressed_size;
+    if (!deflated) {
+      if (left > most) return false;
+      data.assign(next, next + left);
+      return true;
+    }
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+    // One byte more than may come, so a stream that goes on is seen; grown as the output comes.
+    std::uint64_t room = std::min<std::uint64_t>(most, 16u << 20) + 1;
+    data.resize(static_cast<std::size_t>(room));
+    std::uint64_t made = 0;
+    bool ok = true, ended = false;
+    for (;;) {
+      if (z.avail_in == 0 && left > 0) {
+        const std::uint64_t n = std::min<std::uint64_t>(left, 1u << 30);
+        z.next_in = const_cast<Bytef*>(next);
+        z.avail_in = static_cast<uInt>(n);
+        next += n;
+        left -= n;
+      }
+      if (made == room) {
+        if (room > most) {
+          ok = false;  // more than the header said or a limit allows
+          break;
+        }
+        room = std::min(2 * room, most + 1);
+        data.resize(static_cast<std::size_t>(room));
+      }
+      z.next_out = data.data() + made;
+      z.avail_out = static_cast<uInt>(room - made);
+      const int r = inflate(&z, Z_NO_FLUSH);
+      made = room - z.avail_out;
+      if (r == Z_STREAM_END) {
+        ended = true;
+        break;
+      }
+      if ((r != Z_OK && r != Z_BUF_ERROR) || (z.avail_in == 0 && left == 0 && made < room)) {
+        ok = false;  // damaged, or the input ended before the stream
+        break;
+      }
+    }
+    inflateEnd(&z);
+    data.resize(static_cast<std::size_t>(made));
+    return ok && ended && made <= most;
   }
 
   // Members mostly share a few folders: each is made (or found) once per extraction.
@@ -382,10 +479,18 @@ class Extraction {
     return true;
   }
 
+  static Text ParentOf(const Text& path) {
+    const std::vector<std::size_t> seps = SeparatorPositions(path);
+    return seps.empty() ? Text() : path.substr(0, seps.back());
+  }
+
   unzFile unz_;
+  const MemoryArchive* memory_;
   Text destination_;
   std::uint64_t totalLimit_;
-  std::uint64_t written_ = 0;  // bytes of the members written so far
+  const ZipRedirect& redirect_;
+  std::vector<char> name_ = std::vector<char>(kZipNameLimit + 1);
+  std::uint64_t written_ = 0;  // bytes of the members prepared so far
   std::unordered_set<Text> madeFolders_;
   std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
   std::vector<std::uint8_t> out_ = std::vector<std::uint8_t>(1u << 16);  // inflated
@@ -408,25 +513,142 @@ bool IsEmptyArchive(const Text& archive) {
 }
 
 // Every member of the open archive (of archiveSize bytes) below folder, which exists.
-int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress) {
+// Prepares the members of an archive held in memory on a thread of its own, ahead of the thread
+// that writes them in order, so inflating and checking overlap the writing; what is written,
+// told and stopped stays as one thread doing both would have it. A bounded number of members
+// waits at a time.
+class MemberPipeline {
+ public:
+  struct Slot {
+    bool ok = false;  // false: the member failed, and the walk stopped at it
+    PreparedMember member;
+  };
+
+  MemberPipeline(const MemoryArchive& memory, const Text& folder, std::uint64_t limit, std::uint64_t total)
+      : memory_(memory), folder_(folder), limit_(limit), total_(total) {}
+  ~MemberPipeline() { Stop(); }
+  MemberPipeline(const MemberPipeline&) = delete;
+  MemberPipeline& operator=(const MemberPipeline&) = delete;
+
+  bool Start() {
+    try {
+      thread_ = std::thread([this] { Run(); });
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+
+  // The next member in archive order; false when the walk is over.
+  bool Next(Slot& slot) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return !slots_.empty() || finished_; });
+    if (slots_.empty()) return false;
+    slot = std::move(slots_.front());
+    slots_.pop_front();
+    held_ -= slot.member.data.size();
+    lock.unlock();
+    room_.notify_one();
+    return true;
+  }
+
+  // Ends the walk; whether it had reached the end of the member list.
+  bool Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    room_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return walkEnded_;
+  }
+
+ private:
+  static constexpr std::size_t kMostSlots = 64;
+  static constexpr std::size_t kMostHeld = 32u << 20;
+
+  void Run() {
+    MemoryArchive own{memory_.data, memory_.size};
+    ZipReader walker(own);
+    const ZipRedirect none;
+    Extraction preparer(walker.get(), &own, folder_, limit_, none);
+    int walk = walker.get() == nullptr ? UNZ_ERRNO
+               : total_ == 0           ? UNZ_END_OF_LIST_OF_FILE
+                                       : unzGoToFirstFile(walker.get());
+    while (walk == UNZ_OK) {
+      Slot slot;
+      slot.ok = preparer.Prepare(slot.member);
+      const bool ok = slot.ok;
+      const std::size_t bytes = slot.member.data.size();
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [&] {
+          return stop_ || slots_.empty() || (slots_.size() < kMostSlots && held_ + bytes <= kMostHeld);
+        });
+        if (stop_) break;
+        held_ += bytes;
+        slots_.push_back(std::move(slot));
+      }
+      ready_.notify_one();
+      if (!ok) break;
+      walk = unzGoToNextFile(walker.get());
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+      walkEnded_ = walk == UNZ_END_OF_LIST_OF_FILE;
+    }
+    ready_.notify_one();
+  }
+
+  const MemoryArchive& memory_;
+  const Text folder_;
+  const std::uint64_t limit_;
+  const std::uint64_t total_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<Slot> slots_;
+  std::size_t held_ = 0;  // bytes of the waiting members
+  bool stop_ = false, finished_ = false, walkEnded_ = false;
+};
+
+int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress,
+               const MemoryArchive* memory = nullptr, const ZipRedirect& redirect = {}) {
   unz_global_info64 global;
   if (unz == nullptr || unzGetGlobalInfo64(unz, &global) != UNZ_OK) return kZipExtractFailed;
 
   const std::uint64_t byRatio =
       std::max(kZipRatioAllowance, std::min<std::uint64_t>(archiveSize, kZipTotalLimit) * kZipRatioLimit);
-  Extraction extraction(unz, folder, std::min(kZipTotalLimit, byRatio));
+  Extraction extraction(unz, memory, folder, std::min(kZipTotalLimit, byRatio), redirect);
 
   const std::uint64_t total = global.number_entry;
+  const auto told = [&](std::uint64_t done) {
+    return !progress || progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)));
+  };
   std::uint64_t done = 0;
   bool ok = true;
+  std::optional<MemberPipeline> pipeline;
+  if (memory != nullptr) {
+    pipeline.emplace(*memory, folder, std::min(kZipTotalLimit, byRatio), total);
+    if (!pipeline->Start()) pipeline.reset();  // no thread to be had: one walk below
+  }
+  if (pipeline) {
+    MemberPipeline::Slot slot;
+    while (ok && pipeline->Next(slot)) {
+      ok = slot.ok && extraction.Place(slot.member);
+      if (!ok) break;
+      if (!told(++done)) return kZipExtractFailed;
+    }
+    if (!pipeline->Stop() || done != total) ok = false;
+    if (progress) progress(100);
+    return ok ? kZipExtractDone : kZipExtractFailed;
+  }
   int walk = total == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(unz);
   while (ok && walk == UNZ_OK) {
     ok = extraction.ExtractCurrent();
     if (!ok) break;
-    ++done;
-    if (progress && !progress(static_cast<int>(std::min<std::uint64_t>(done * 100 / std::max(total, done), 99)))) {
-      return kZipExtractFailed;
-    }
+    if (!told(++done)) return kZipExtractFailed;
     walk = unzGoToNextFile(unz);
   }
   // A walk that ends early, or a directory that counts other than it holds, is a damaged archive.
@@ -492,7 +714,7 @@ int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& 
 }
 
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
-                    const ZipProgress& progress) {
+                    const ZipProgress& progress, const ZipRedirect& redirect) {
   const Text folder = WithoutTrailingSeparators(destination);
   if (folder.empty() || !MakeDirectories(folder)) return kZipExtractFailed;
   MemoryArchive memory{data, size};
@@ -501,5 +723,5 @@ int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& dest
     if (progress) progress(100);
     return kZipExtractDone;
   }
-  return ExtractAll(unz.get(), size, folder, progress);
+  return ExtractAll(unz.get(), size, folder, progress, &memory, redirect);
 }

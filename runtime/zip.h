@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -56,7 +57,18 @@ bool ZipCompress(const Text& source, const Text& archive, const ZipProgress& pro
 // ".." part, is longer than kZipNameLimit, when it is encrypted, exceeds a limit (by its header
 // or while it inflates), or does not inflate to exactly its header's size and CRC.
 int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& progress = {});
+
+// Lets the caller write some member files elsewhere than below the destination, so they need not
+// be moved afterwards. target gets the parts of a file member's checked path below the
+// destination and gives another full path for it, or "" for its usual place; written is told
+// each file written whole at such a path. A file is written there only as a new file: when
+// something of that name is there already, or the write fails, it is written at its usual place.
+struct ZipRedirect {
+  std::function<Text(const std::vector<Text>& parts)> target;
+  std::function<void(const Text& path)> written;
+};
+
 // The same for an archive held in memory (size bytes at data), which saves writing it to a file
 // and reading it back; kZipExtractMissing is never returned.
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
-                    const ZipProgress& progress = {});
+                    const ZipProgress& progress = {}, const ZipRedirect& redirect = {});

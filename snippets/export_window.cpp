@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -142,17 +143,17 @@ void WriteEncryptedPackage(const ExportRun& run) {
 
 }  // namespace
 
-void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
-  const EncryptedFile cipher(password, kPackagePlainPrefix);
-  if (!cipher.HasPassword()) return;
-  const auto size = static_cast<std::int64_t>(bytes.size());
+namespace {
+
+// Runs part(from, count) over [0, size) split at block boundaries into parts of at least 16 MiB,
+// one per core (at most 8), each but the first on a thread of its own.
+template <typename Part>
+void RunInParts(std::int64_t size, const Part& part) {
   constexpr std::int64_t kLeastPart = std::int64_t{16} << 20;
-  constexpr std::int64_t kMostParts = 4;
-  const std::int64_t parts = std::clamp<std::int64_t>(size / kLeastPart, 1, kMostParts);
+  const std::int64_t cores = std::clamp<std::int64_t>(std::thread::hardware_concurrency(), 1, 8);
+  const std::int64_t parts = std::clamp<std::int64_t>(size / kLeastPart, 1, cores);
   const std::int64_t per = (size / parts / kCipherBlockSize + 1) * kCipherBlockSize;
-  const auto run = [&](std::int64_t from) {
-    cipher.CipherFileBlocks(from, bytes.data() + from, std::min(per, size - from), copy);
-  };
+  const auto run = [&](std::int64_t from) { part(from, std::min(per, size - from)); };
   std::vector<std::thread> helpers;
   for (std::int64_t from = per; from < size; from += per) {
     try {
@@ -163,6 +164,43 @@ void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
   }
   run(0);
   for (std::thread& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
+  const EncryptedFile cipher(password, kPackagePlainPrefix);
+  if (!cipher.HasPassword()) return;
+  RunInParts(static_cast<std::int64_t>(bytes.size()), [&](std::int64_t from, std::int64_t count) {
+    cipher.CipherFileBlocks(from, bytes.data() + from, count, copy);
+  });
+}
+
+PackageBytes ReadDecipheredPackage(const Text& path, const Text& password) {
+  std::int64_t size = -1;
+  {
+    EncryptedFile file(password, kPackagePlainPrefix);
+    if (file.Open(path, kFileModeRead)) size = file.Length();
+  }
+  PackageBytes package;
+  if (size <= 0) return package;
+  package.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+  if (!package.data) return package;
+  std::atomic<bool> whole{true};
+  RunInParts(size, [&](std::int64_t from, std::int64_t count) {
+    // Small reads, each deciphered while it is fresh in the cache.
+    constexpr std::int64_t kChunk = std::int64_t{1} << 20;
+    EncryptedFile file(password, kPackagePlainPrefix);
+    bool ok = file.Open(path, kFileModeRead) && file.Seek(from);
+    for (std::int64_t done = 0; ok && done < count && whole; done += kChunk) {
+      const auto n = static_cast<std::size_t>(std::min(kChunk, count - done));
+      ok = file.Read(package.data.get() + from + done, n) == n;
+    }
+    if (!ok) whole = false;
+  });
+  if (!whole) package.data.reset();
+  package.size = package.data ? static_cast<std::size_t>(size) : 0;
+  return package;
 }
 
 void UpdateTransferDone() { TransferDone = ExportRunning || ImportInProgress() ? 0 : 1; }

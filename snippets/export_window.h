@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "runtime/text.h"
 
@@ -21,6 +22,16 @@ enum class CipherCopy;
 // empty password changes nothing. Large packages are split at block boundaries over a few
 // threads, which the position-keyed cipher allows.
 void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy);
+
+// A package file read whole through the package cipher as one read from position 0 would read
+// it: bytes 0-9 as stored, the rest deciphered. Each part is read and deciphered by a thread of
+// its own, split as CipherPackageBytes splits, so the reading overlaps the deciphering. No data
+// (size 0) when the file cannot be read whole.
+struct PackageBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+PackageBytes ReadDecipheredPackage(const Text& path, const Text& password);
 
 // Length of the pauses that let the user read each status text of an export or import (1,000
 // ms); the benchmark sets 0 to measure the work alone.

@@ -1,15 +1,17 @@
 // The package import, wholly on the GUI thread. The package is read and deciphered in memory,
-// its archive unpacked into the work folder, and only after the unpacking has returned complete
-// is it merged, once: the package's database is read whole, every row checked, the entry files
+// its archive unpacked into the work folder (entry files of names the data folder lacks straight
+// into the data folder, recorded), and only after the unpacking has returned complete is it
+// merged, once: the package's database is read whole, every row checked, the other entry files
 // put in place (files they replace kept aside), the rows inserted in one transaction, and only
-// then the new directories added to the tree, which is saved. Any failure takes the files back,
-// so the library stays as it was. The pauses between the status texts let other window events
+// then the new directories added to the tree, which is saved. Any failure, stop or close takes
+// the files back, so the library stays as it was. The pauses between the status texts let other window events
 // run, the close of this window included; after each one the import stops when its window is
 // gone.
 #include "snippets/import_window.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -50,6 +52,57 @@ constexpr const char* kWorkFolderMessage =
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
+// Entry files the unpacking wrote straight into the data folder, under names no file had there,
+// so that they need not be moved afterwards: they stay only when the import ends complete, and
+// any failure, stop or close before that removes them again.
+class NewDataFiles {
+ public:
+  // Where the unpacking writes a member of that path below the work folder's "临时": the data
+  // folder's file of that name (which the unpacking writes only when there is none), else ""
+  // for the work folder. A second member of a name written already goes to the work folder,
+  // and the merge places it over the first as before.
+  Text Target(const std::vector<Text>& parts) {
+    if (parts.size() != 2) return Text();
+    const Text& kind = parts[0];
+    if (kind != "方法" && kind != "图片" && kind != "例程") return Text();
+    const Text target = ProgramFilePath("\\DATA\\" + kind + "\\" + parts[1]);
+    if (written_.count(target) == 0) return target;
+    written_[target] = false;
+    return Text();
+  }
+  void Written(const Text& path) {
+    if (written_.emplace(path, true).second) paths_.push_back(path);
+  }
+  // True when the file of path (as the merge builds it from a row, which spells it as the
+  // target above does) is in place already.
+  bool Holds(const Text& path) const {
+    const auto it = written_.find(path);
+    return it != written_.end() && it->second;
+  }
+
+  // The import is in: the files are the library's now, except those no row names, which the
+  // merge would not have placed either.
+  void Keep(const std::unordered_set<Text>& named) {
+    for (const Text& path : paths_) {
+      if (named.count(path) == 0) RemoveFile(path);
+    }
+    Forget();
+  }
+  void RemoveAll() {
+    for (const Text& path : paths_) RemoveFile(path);
+    Forget();
+  }
+
+ private:
+  void Forget() {
+    paths_.clear();
+    written_.clear();
+  }
+  std::vector<Text> paths_;
+  std::unordered_map<Text, bool> written_;  // false: a later member of the name went elsewhere
+};
+NewDataFiles UnpackedIntoData;
+
 struct PackageDirectory {
   Text name;
   int parent;
@@ -74,6 +127,7 @@ void SetInputsEnabled(bool enabled) {
 
 // The import is over: work folder gone, window usable again.
 void EndImport(const char* message, const Text& status) {
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   if (message != nullptr) ui::ShowMessageBox(message, ui::kMbIconWarning);
   if (!status.empty()) ui::SetText(w::StatusLabel, status);
@@ -86,9 +140,9 @@ bool StartsWith(const Bytes& data, const std::uint8_t* bytes, std::size_t n) {
   return data.size() >= n && std::equal(bytes, bytes + n, data.begin());
 }
 
-bool EndsWithTrailer(const Bytes& data) {
-  return data.size() >= kPackageHeader.size() + kPackageTrailer.size() &&
-         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.end() - kPackageTrailer.size());
+bool EndsWithTrailer(const PackageBytes& data) {
+  return data.size >= kPackageHeader.size() + kPackageTrailer.size() &&
+         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.data.get() + data.size - kPackageTrailer.size());
 }
 
 enum class PackageRead { kRead, kUnreadable, kNotGbk };
@@ -220,17 +274,25 @@ class PlacedFiles {
   std::unordered_set<Text> placedTargets_;
 };
 
-Text EntryInsert(const PackageEntry& e) {
-  return "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ('" +
-         SqlEscape(e.path) + "','" + SqlEscape(e.name) + "' , '" + SqlEscape(e.usage) + "', '" +
-         SqlEscape(e.description) + "','" + SqlEscape(e.picture) + "','" + SqlEscape(e.example) + "' ,'" +
-         SqlEscape(e.tag) + "');";
+// One INSERT of the rows [from, to): a statement per row costs more in compiling it than in
+// inserting, and all of them go in one transaction anyway.
+Text EntriesInsert(const std::vector<PackageEntry>& entries, std::size_t from, std::size_t to) {
+  Text sql = "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ";
+  for (std::size_t k = from; k < to; ++k) {
+    const PackageEntry& e = entries[k];
+    sql += (k == from ? "('" : ",('") + SqlEscape(e.path) + "','" + SqlEscape(e.name) + "' , '" +
+           SqlEscape(e.usage) + "', '" + SqlEscape(e.description) + "','" + SqlEscape(e.picture) + "','" +
+           SqlEscape(e.example) + "' ,'" + SqlEscape(e.tag) + "')";
+  }
+  return sql + ";";
 }
 
 // Files first, then every row in one transaction; false (and nothing changed) on any failure.
+// Files the unpacking wrote into the data folder already are in place.
 bool AddEntries(const PackageContent& content) {
   const Text unpacked = UnpackedFolder();
   PlacedFiles files;
+  std::unordered_set<Text> named;
   for (const PackageEntry& e : content.entries) {
     const struct {
       const Text& path;
@@ -238,20 +300,29 @@ bool AddEntries(const PackageContent& content) {
     } kinds[] = {{e.usage, "\\方法\\"}, {e.picture, "\\图片\\"}, {e.example, "\\例程\\"}};
     for (const auto& kind : kinds) {
       if (kind.path.empty()) continue;
-      if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), ProgramFilePath(kind.path))) {
+      const Text target = ProgramFilePath(kind.path);
+      named.insert(target);
+      if (UnpackedIntoData.Holds(target)) continue;
+      if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), target)) {
         files.Undo();
         return false;
       }
     }
   }
   const bool inserted = OdbcTransaction(LibraryDatabase, [&content] {
-    for (const PackageEntry& e : content.entries) {
-      if (!OdbcExecute(LibraryDatabase, EntryInsert(e))) return false;
+    constexpr std::size_t kRowsPerInsert = 100;
+    for (std::size_t from = 0; from < content.entries.size(); from += kRowsPerInsert) {
+      const std::size_t to = std::min(content.entries.size(), from + kRowsPerInsert);
+      if (!OdbcExecute(LibraryDatabase, EntriesInsert(content.entries, from, to))) return false;
     }
     return true;
   });
-  if (!inserted) files.Undo();
-  return inserted;
+  if (!inserted) {
+    files.Undo();
+    return false;
+  }
+  UnpackedIntoData.Keep(named);
+  return true;
 }
 
 // The first item of DirectoryTree with that text and value, -1 when there is none.
@@ -332,6 +403,7 @@ void ResetImportTempFolder() {
 
 void AbandonImport() {
   if (!ImportTransferring) return;
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   ImportTransferring = false;
 }
@@ -365,9 +437,7 @@ void ImportWindow_StartButton_OnClick() {
   if (windowGone()) return;
 
   // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives
-  Bytes data;
-  ReadFileBytes(ui::GetDialogFileName(w::FileDialog), data);
-  CipherPackageBytes(ImportPassword, data, CipherCopy::Reading);
+  PackageBytes data = ReadDecipheredPackage(ui::GetDialogFileName(w::FileDialog), ImportPassword);
   if (!EndsWithTrailer(data)) {
     ui::ShowMessageBox("密码验证失败！\r\n现行密码：" + ImportPassword, ui::kMbIconWarning);
     ui::SetText(w::StatusLabel, "验证失败！");
@@ -386,14 +456,23 @@ void ImportWindow_StartButton_OnClick() {
   if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");
   // The archive between header and trailer is unpacked where it lies in memory: writing it
   // to the work folder first only to read it back would cost as much as the unpacking.
+  // Whatever way the import ends short of complete, no file it wrote stays in the data folder.
+  struct RemoveUnkept {
+    ~RemoveUnkept() { UnpackedIntoData.RemoveAll(); }
+  } removeUnkept;
+  const ZipRedirect intoData{[](const std::vector<Text>& parts) { return UnpackedIntoData.Target(parts); },
+                             [](const Text& path) { UnpackedIntoData.Written(path); }};
   const int unpacked = ZipExtractBytes(
-      data.data() + kPackageHeader.size(), data.size() - kPackageHeader.size() - kPackageTrailer.size(),
-      UnpackedFolder(), [](int percent) {
+      data.data.get() + kPackageHeader.size(), data.size - kPackageHeader.size() - kPackageTrailer.size(),
+      UnpackedFolder(),
+      [](int percent) {
         ui::RaiseComponentProgress(w::ZipObject, percent);
         return true;
-      });
-  Bytes().swap(data);
+      },
+      intoData);
+  data = PackageBytes();
   if (unpacked != kZipExtractDone) {
+    UnpackedIntoData.RemoveAll();
     RemoveDirectoryTree(WorkFolder());
     ui::ShowMessageBox("未知错误，解压失败！！", ui::kMbOk);
     return EndImport(nullptr, "");
@@ -409,6 +488,7 @@ bool ImportWindow_OnCanClose() {
   if (ui::ShowMessageBox("还没有导出完成！！是否确定关闭？？", ui::kMbYesNo, "是否关闭？") != ui::kIdYes) {
     return false;
   }
+  UnpackedIntoData.RemoveAll();
   RemoveDirectoryTree(WorkFolder());
   ImportTransferring = false;
   UpdateTransferDone();

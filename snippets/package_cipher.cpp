@@ -67,6 +67,29 @@ inline void Xor(std::uint8_t* s, unsigned& i, unsigned& j, std::uint8_t* buffer,
   j = y;
 }
 
+// Xor on two independent streams at once: RC4 is one long chain of dependent loads per stream,
+// and a second chain beside it keeps the processor busy while the first waits.
+inline void Xor2(std::uint8_t* s1, unsigned i1, unsigned j1, std::uint8_t* buffer1, std::uint8_t* s2,
+                 unsigned i2, unsigned j2, std::uint8_t* buffer2, std::size_t count) {
+  unsigned x1 = i1, y1 = j1, x2 = i2, y2 = j2;
+  for (std::size_t n = 0; n < count; ++n) {
+    x1 = (x1 + 1) & 0xFF;
+    x2 = (x2 + 1) & 0xFF;
+    const unsigned a1 = s1[x1];
+    const unsigned a2 = s2[x2];
+    y1 = (y1 + a1) & 0xFF;
+    y2 = (y2 + a2) & 0xFF;
+    const unsigned b1 = s1[y1];
+    const unsigned b2 = s2[y2];
+    s1[x1] = static_cast<std::uint8_t>(b1);
+    s2[x2] = static_cast<std::uint8_t>(b2);
+    s1[y1] = static_cast<std::uint8_t>(a1);
+    s2[y2] = static_cast<std::uint8_t>(a2);
+    buffer1[n] ^= s1[(a1 + b1) & 0xFF];
+    buffer2[n] ^= s2[(a2 + b2) & 0xFF];
+  }
+}
+
 // Block keys are 40 bytes: the block word, the 32 digest characters, the word XOR the block.
 constexpr std::size_t kBlockKeySize = 40;
 // Keystream bytes of each block key dropped before the first file byte of the block.
@@ -161,11 +184,10 @@ void EncryptedFile::CipherFileBlocks(std::int64_t position, std::uint8_t* buffer
     Xor(s, i, j, words.data(), words.size());
   }
 
-  std::uint8_t key[kBlockKeySize];
-  std::memcpy(key + 4, digest, 32);
-  std::uint8_t s[256];
-  std::int64_t left = count;
-  for (std::int64_t n = 0; left > 0; ++n) {
+  // Block n's permutation keyed and its keystream advanced to the block's first byte + skip.
+  const auto keyBlock = [&](std::int64_t n, std::uint8_t* s, unsigned& i, unsigned& j, std::size_t skip) {
+    std::uint8_t key[kBlockKeySize];
+    std::memcpy(key + 4, digest, 32);
     const std::uint8_t* w = words.data() + 4 * n;
     const std::uint32_t word = static_cast<std::uint32_t>(w[0]) | static_cast<std::uint32_t>(w[1]) << 8 |
                                static_cast<std::uint32_t>(w[2]) << 16 | static_cast<std::uint32_t>(w[3]) << 24;
@@ -175,8 +197,27 @@ void EncryptedFile::CipherFileBlocks(std::int64_t position, std::uint8_t* buffer
       key[36 + k] = static_cast<std::uint8_t>(mixed >> (8 * k));
     }
     Schedule(s, key, kBlockKeySize);
+    i = 0;
+    j = 0;
+    Skip(s, i, j, kBlockKeystreamSkip + skip);
+  };
+  std::uint8_t s[256], s2[256];
+  std::int64_t left = count;
+  std::int64_t n = 0;
+  // Whole blocks after the first go two at a time; a part block at either end alone.
+  for (; left > 0; ++n) {
     unsigned i = 0, j = 0;
-    Skip(s, i, j, kBlockKeystreamSkip + offset);
+    if (offset == 0 && left >= 2 * kCipherBlockSize) {
+      unsigned i2 = 0, j2 = 0;
+      keyBlock(n, s, i, j, 0);
+      keyBlock(n + 1, s2, i2, j2, 0);
+      Xor2(s, i, j, buffer, s2, i2, j2, buffer + kCipherBlockSize, kCipherBlockSize);
+      buffer += 2 * kCipherBlockSize;
+      left -= 2 * kCipherBlockSize;
+      ++n;
+      continue;
+    }
+    keyBlock(n, s, i, j, offset);
     const std::size_t take = static_cast<std::size_t>(
         std::min<std::int64_t>(kCipherBlockSize - static_cast<std::int64_t>(offset), left));
     Xor(s, i, j, buffer, take);

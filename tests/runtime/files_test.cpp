@@ -128,6 +128,30 @@ TEST(Files, FailuresGiveClearResults) {
   EXPECT_EQ(ReadFileBytes(self), Bytes{'k'});
 }
 
+// A new file is written; anything of that name already there (file, folder, a link even to
+// nothing) is left as it was. A fault put on writing reaches new files too.
+TEST(Files, WriteNewFileBytesOnlyMakesNewFiles) {
+  TempFolder dir;
+  EXPECT_TRUE(WriteNewFileBytes(dir / "新.bin", Bytes{'n'}));
+  EXPECT_EQ(ReadFileBytes(dir / "新.bin"), Bytes{'n'});
+  EXPECT_FALSE(WriteNewFileBytes(dir / "新.bin", Bytes{'x'}));
+  EXPECT_EQ(ReadFileBytes(dir / "新.bin"), Bytes{'n'});
+  ASSERT_TRUE(MakeDirectory(dir / "folder"));
+  EXPECT_FALSE(WriteNewFileBytes(dir / "folder", Bytes{'x'}));
+  fs::create_symlink(dir.native() / "nowhere", dir.native() / "link");
+  EXPECT_FALSE(WriteNewFileBytes(dir / "link", Bytes{'x'}));
+  EXPECT_FALSE(fs::exists(dir.native() / "nowhere"));
+  EXPECT_FALSE(WriteNewFileBytes(dir / "no/such/x.bin", Bytes{'x'}));
+  EXPECT_FALSE(WriteNewFileBytes("", Bytes{'x'}));
+
+  FileSystemOps full = NativeFileSystem();
+  full.write = [](const std::string&, const Bytes&) { return WriteOutcome::kNotOpened; };
+  const FileSystemOps saved = InstallFileSystem(full);
+  EXPECT_FALSE(WriteNewFileBytes(dir / "full.bin", Bytes{'x'}));
+  InstallFileSystem(saved);
+  EXPECT_FALSE(FileExists(dir / "full.bin"));
+}
+
 TEST(Files, FoldersAndTrees) {
   TempFolder dir;
   const Text data = dir / "DATA";

@@ -347,7 +347,9 @@ TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
   ASSERT_TRUE(WriteFileBytes(archive, ArchiveOf(GoodSource())));
   const Text package = WritePackage("fault.yrd", ReadFileBytes(archive), "pw");
 
-  // The last file placed fails, after its target was created.
+  // The last file placed fails, after its target was created: written straight into the data
+  // folder (a new name) the disk is full half way, and moved there from the work folder after
+  // that the move fails.
   const std::string lastFile = NativePath(InProgram(kExample + "bbbbbbbbbbbbbbb.cpp"));
   FileSystemOps faulty = NativeFileSystem();
   const auto nativeMove = faulty.rename;
@@ -357,6 +359,11 @@ TEST_F(ImportTest, FailedFileCopyOrInsertTakesEverythingBack) {
       return false;
     }
     return nativeMove(from, to);
+  };
+  faulty.write = [lastFile, nativeWrite = faulty.write](const std::string& native, const Bytes& bytes) {
+    if (native != lastFile) return nativeWrite(native, bytes);
+    nativeWrite(native, Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
+    return WriteOutcome::kIncomplete;
   };
   const LibraryState before = State();
   FileSystemOps saved = InstallFileSystem(faulty);
@@ -422,6 +429,8 @@ TEST_F(ImportTest, ClosingMidImportAsksAndStopsWhereItIs) {
     EXPECT_FALSE(WorkFolderLeft());
     EXPECT_EQ(TransferDone.load(), 1);
     EXPECT_EQ(State().rows.size(), before.rows.size() + (c.rowsIn ? 2 : 0));
+    // The entry files came with their rows, or not at all.
+    EXPECT_EQ(State().files.size(), before.files.size() + (c.rowsIn && before.rows.empty() ? 6 : 0));
     if (c.closeAt < 1000) {
       EXPECT_TRUE(hl::MessagesShown().empty());  // nothing was running yet
     } else {
@@ -442,6 +451,7 @@ TEST_F(ImportTest, ProgramClosedMidImportTakesTheWorkFolderAlong) {
   EXPECT_TRUE(hl::MessagesShown().empty());
   EXPECT_FALSE(WorkFolderLeft());
   EXPECT_EQ(ReadRows().size(), before.rows.size());
+  EXPECT_EQ(State().files, before.files);
 }
 
 TEST_F(ImportTest, AnExportEndingDuringAnImportLeavesTheTransferMarkedRunning) {

@@ -535,6 +535,17 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
   {
     Crafted zip(t / "empty.zip");
   }
+  uLong crc = 0;
+  const Bytes oneMib = ZerosDeflated(1, crc);
+  {
+    Crafted zip(t / "lies.zip");
+    zip.Add("stored.txt", B("stored"), 0);
+    zip.AddRaw("small.bin", oneMib, 1000, Crc(Bytes(1000, 0)));
+  }
+  {
+    Crafted zip(t / "short.zip");
+    zip.AddRaw("zeros.bin", oneMib, 2u << 20, crc);
+  }
   Bytes damaged = good;
   damaged[good.size() / 3] ^= 0xFF;
   const struct {
@@ -545,6 +556,8 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
       {"damaged", damaged},
       {"cut short", Bytes(good.begin(), good.begin() + good.size() / 2)},
       {"escaping name", ReadFileBytes(t / "escape.zip")},
+      {"header says less", ReadFileBytes(t / "lies.zip")},
+      {"header says more", ReadFileBytes(t / "short.zip")},
       {"no members", ReadFileBytes(t / "empty.zip")},
       {"no archive", B(std::string(500, 'j'))},
       {"nothing", Bytes()},
@@ -554,17 +567,61 @@ TEST(ZipExtractBytes, GivesWhatTheSameArchiveInAFileGives) {
     SCOPED_TRACE(c.what);
     const Text file = t / ("case" + ToText(++n) + ".zip");
     ASSERT_TRUE(WriteFileBytes(file, c.bytes));
-    Events fromFile, fromMemory;
-    const int filed = ZipExtract(file, t / ("file" + ToText(n)), fromFile.Progress());
-    const int held = ZipExtractBytes(c.bytes.data(), c.bytes.size(), t / ("memory" + ToText(n)), fromMemory.Progress());
-    EXPECT_EQ(held, filed);
-    EXPECT_EQ(fromMemory.seen, fromFile.seen);
-    const Tree a = ReadTree(NativePath(t / ("file" + ToText(n))));
-    const Tree b = ReadTree(NativePath(t / ("memory" + ToText(n))));
-    EXPECT_EQ(b.files, a.files);
-    EXPECT_EQ(b.folders, a.folders);
+    // Also stopped by the handler at its second event, while members are still being prepared.
+    for (const int stopAt : {-1, 1}) {
+      SCOPED_TRACE(stopAt);
+      const Text suffix = ToText(n) + (stopAt < 0 ? "" : "s");
+      Events fromFile, fromMemory;
+      fromFile.stopAt = fromMemory.stopAt = stopAt;
+      const int filed = ZipExtract(file, t / ("file" + suffix), fromFile.Progress());
+      const int held =
+          ZipExtractBytes(c.bytes.data(), c.bytes.size(), t / ("memory" + suffix), fromMemory.Progress());
+      EXPECT_EQ(held, filed);
+      EXPECT_EQ(fromMemory.seen, fromFile.seen);
+      const Tree a = ReadTree(NativePath(t / ("file" + suffix)));
+      const Tree b = ReadTree(NativePath(t / ("memory" + suffix)));
+      EXPECT_EQ(b.files, a.files);
+      EXPECT_EQ(b.folders, a.folders);
+    }
   }
   EXPECT_EQ(ReadTree(NativePath(t / "memory1")).files, ReadTree(t.native() / "data").files);
+}
+
+}  // namespace
+
+namespace {
+
+// Members sent elsewhere are written there and told; one that cannot be written there lands at
+// its usual place; names are checked before they are asked about.
+TEST(ZipExtractBytes, RedirectedMembersGoWhereTheCallerSays) {
+  TempFolder t;
+  ASSERT_TRUE(MakeDirectory(t / "elsewhere"));
+  {
+    Crafted zip(t / "a.zip");
+    zip.Add("方法/x.txt", B("x"));
+    zip.Add("方法\\./y.txt", B("y"));
+    zip.Add("图片/z.png", B("z"));
+    zip.Add("../evil.txt", B("evil"));
+  }
+  const Bytes archive = ReadFileBytes(t / "a.zip");
+  // z.png is sent where a file stands in the way of its folder.
+  ASSERT_TRUE(WriteFileBytes(t / "blocked", B("file")));
+  std::vector<std::vector<Text>> asked;
+  std::vector<Text> told;
+  const ZipRedirect redirect{[&](const std::vector<Text>& parts) {
+                               asked.push_back(parts);
+                               if (parts.back() == "z.png") return t / "blocked/z.png";
+                               return parts[0] == "方法" ? t / ("elsewhere/" + parts[1]) : Text();
+                             },
+                             [&](const Text& path) { told.push_back(path); }};
+  EXPECT_EQ(ZipExtractBytes(archive.data(), archive.size(), t / "out", {}, redirect), kZipExtractFailed);
+  EXPECT_EQ(asked, (std::vector<std::vector<Text>>{{"方法", "x.txt"}, {"方法", "y.txt"}, {"图片", "z.png"}}));
+  EXPECT_EQ(told, (std::vector<Text>{t / "elsewhere/x.txt", t / "elsewhere/y.txt"}));
+  EXPECT_EQ(ReadFileBytes(t / "elsewhere/x.txt"), B("x"));
+  EXPECT_EQ(ReadFileBytes(t / "elsewhere/y.txt"), B("y"));
+  EXPECT_FALSE(FileExists(t / "out/方法/x.txt"));
+  EXPECT_EQ(ReadFileBytes(t / "out/图片/z.png"), B("z"));
+  EXPECT_FALSE(FileExists(t / "evil.txt"));
 }
 
 }  // namespace
