@@ -274,17 +274,11 @@ class PlacedFiles {
   std::unordered_set<Text> placedTargets_;
 };
 
-// One INSERT of the rows [from, to): a statement per row costs more in compiling it than in
-// inserting, and all of them go in one transaction anyway.
-Text EntriesInsert(const std::vector<PackageEntry>& entries, std::size_t from, std::size_t to) {
-  Text sql = "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ";
-  for (std::size_t k = from; k < to; ++k) {
-    const PackageEntry& e = entries[k];
-    sql += (k == from ? "('" : ",('") + SqlEscape(e.path) + "','" + SqlEscape(e.name) + "' , '" +
-           SqlEscape(e.usage) + "', '" + SqlEscape(e.description) + "','" + SqlEscape(e.picture) + "','" +
-           SqlEscape(e.example) + "' ,'" + SqlEscape(e.tag) + "')";
-  }
-  return sql + ";";
+Text EntryInsert(const PackageEntry& e) {
+  return "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES ('" +
+         SqlEscape(e.path) + "','" + SqlEscape(e.name) + "' , '" + SqlEscape(e.usage) + "', '" +
+         SqlEscape(e.description) + "','" + SqlEscape(e.picture) + "','" + SqlEscape(e.example) + "' ,'" +
+         SqlEscape(e.tag) + "');";
 }
 
 // Files first, then every row in one transaction; false (and nothing changed) on any failure.
@@ -310,10 +304,8 @@ bool AddEntries(const PackageContent& content) {
     }
   }
   const bool inserted = OdbcTransaction(LibraryDatabase, [&content] {
-    constexpr std::size_t kRowsPerInsert = 100;
-    for (std::size_t from = 0; from < content.entries.size(); from += kRowsPerInsert) {
-      const std::size_t to = std::min(content.entries.size(), from + kRowsPerInsert);
-      if (!OdbcExecute(LibraryDatabase, EntriesInsert(content.entries, from, to))) return false;
+    for (const PackageEntry& e : content.entries) {
+      if (!OdbcExecute(LibraryDatabase, EntryInsert(e))) return false;
     }
     return true;
   });
