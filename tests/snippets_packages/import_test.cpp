@@ -14,6 +14,7 @@
 #include "snippets/globals.h"
 #include "snippets/library.h"
 #include "tests/snippets_packages/packages_fixture.h"
+#include "tests/support/statement_log.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -471,6 +472,28 @@ TEST_F(ImportTest, AnExportEndingDuringAnImportLeavesTheTransferMarkedRunning) {
   EXPECT_EQ(seen->second, 0);
   EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
   EXPECT_EQ(TransferDone.load(), 1);
+}
+
+// The rows go in with the import's own statement, one a row, values quoted.
+TEST_F(ImportTest, RowsGoInWithTheImportsOwnStatement) {
+  PackageSource source = GoodSource();
+  source.rows[1].name = "乙's";
+  StatementLog log(LibraryDatabase);
+  Import(WritePackage("s.yrd", ArchiveOf(source), "pw"), "pw");
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  std::vector<Text> inserts;
+  for (const Text& sql : log.Taken()) {
+    if (sql.rfind("INSERT INTO `内含信息`", 0) == 0) inserts.push_back(sql);
+  }
+  const std::vector<Text> expected = {
+      "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES "
+      "('/目录','甲' , '\\DATA\\方法\\aaaaaaaaaaaaaaa.txt', '说明甲','\\DATA\\图片\\aaaaaaaaaaaaaaa.png',"
+      "'\\DATA\\例程\\aaaaaaaaaaaaaaa.cpp' ,'700');",
+      "INSERT INTO `内含信息`  (`路径`, `名称`,`使用方法`,`说明`,`图片`,`例程`,`标记`)  VALUES "
+      "('/目录','乙''s' , '\\DATA\\方法\\bbbbbbbbbbbbbbb.txt', '说明乙','\\DATA\\图片\\bbbbbbbbbbbbbbb.png',"
+      "'\\DATA\\例程\\bbbbbbbbbbbbbbb.cpp' ,'700');",
+  };
+  EXPECT_EQ(inserts, expected);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "runtime/database_test_hooks.h"
 #include "snippets/directory_tree.h"
 #include "snippets/library.h"
+#include "tests/support/statement_log.h"
 #include "tree_helpers.h"
 
 namespace {
@@ -38,33 +39,6 @@ class ForeignLock {
  private:
   sqlite3* db_ = nullptr;
   bool locked_ = false;
-};
-
-// Every statement the unit hands to the engine, as the program wrote it (GBK).
-class StatementLog {
- public:
-  explicit StatementLog(DatabaseUnit& db) : db_(OdbcEngineHandle(db)) {
-    sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, &StatementLog::Trace, this);
-  }
-  ~StatementLog() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
-  std::vector<Text> Taken() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<Text> taken;
-    taken.swap(statements_);
-    return taken;
-  }
-
- private:
-  static int Trace(unsigned, void* self, void* statement, void*) {
-    auto* log = static_cast<StatementLog*>(self);
-    const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
-    std::lock_guard<std::mutex> lock(log->mutex_);
-    if (sql != nullptr) log->statements_.push_back(ConvertUtf8ToGbk(sql));
-    return 0;
-  }
-  sqlite3* db_;
-  std::mutex mutex_;
-  std::vector<Text> statements_;
 };
 
 class TreeFaultsTest : public LibraryProgramTest {
