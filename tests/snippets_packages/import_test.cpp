@@ -232,6 +232,10 @@ TEST_F(ImportTest, HostilePackagesLeaveTheLibraryAsItWas) {
       {"name outside GBK", withStatement("UPDATE `内含信息` SET `名称` = `名称` || char(128512);"), 0, kNotGbk},
       {"directory outside GBK", withStatement("UPDATE `目录` SET `目录名` = char(128512);"), 0, kNotGbk},
       {"blob in a row", withStatement("UPDATE `内含信息` SET `说明` = x'FF00FE';"), 0, kNotGbk},
+      // U+AC00 (a Hangul syllable) is in the Basic Multilingual Plane but not in GBK.
+      {"Hangul after Chinese", withStatement("UPDATE `内含信息` SET `说明` = '中文' || char(44032) || '?';"), 0,
+       kNotGbk},
+      {"cut-off character", withStatement("UPDATE `内含信息` SET `说明` = CAST(x'41E4B8' AS TEXT);"), 0, kNotGbk},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
@@ -261,6 +265,7 @@ TEST_F(ImportTest, RowsWithQuotesAndPathsWithoutFilesGoInAsRead) {
   source.rows[0].name = "it's";
   source.rows[0].description = "'); DROP TABLE `内含信息`; --";
   source.rows[1].picture = "";  // an entry of an old library without picture path
+  source.rows[1].name = "问号?与中文";  // a "?" of its own is no lost character
   source.rows[1].example = kExample + "bbbbbbbbbbbbbbb.";  // no example file in the package
   source.files.erase("例程/bbbbbbbbbbbbbbb.cpp");
   Import(WritePackage("q.yrd", ArchiveOf(source), "pw"), "pw");
@@ -269,6 +274,7 @@ TEST_F(ImportTest, RowsWithQuotesAndPathsWithoutFilesGoInAsRead) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].name, "it's");
   EXPECT_EQ(rows[0].description, "'); DROP TABLE `内含信息`; --");
+  EXPECT_EQ(rows[1].name, "问号?与中文");
   EXPECT_EQ(rows[1].picture, "");
   EXPECT_EQ(ReadStored(rows[0].example), BytesOf("int a;"));
   EXPECT_FALSE(StoredExists(rows[1].example));
