@@ -152,10 +152,6 @@ Text UpToNul(std::string s) {
 
 }  // namespace
 
-std::string ConvertGbkToUtf8(const Text& gbk) {
-  return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
-}
-
 namespace {
 
 std::wstring ConvertWholeGbkToWide(const Text& gbk) {
@@ -185,7 +181,51 @@ std::uint32_t CharacterOfGbk(unsigned char lead, unsigned char trail) {
   return known;
 }
 
+// The character of the two-byte code at p, or kNoCharacter when it is none (a lone byte above
+// ASCII, a pair outside the code ranges, a code the converter rejects).
+std::uint32_t CharacterAt(const unsigned char* p, const unsigned char* end) {
+  if (end - p < 2 || !InRange(p[0], kLeadFirst, kLeadLast) || !InRange(p[1], kTrailFirst, kTrailLast) ||
+      p[1] == 0x7F) {
+    return kNoCharacter;
+  }
+  return CharacterOfGbk(p[0], p[1]);
+}
+
+void AppendUtf8(std::string& utf8, std::uint32_t c) {
+  if (c < 0x800) {
+    utf8.push_back(static_cast<char>(0xC0 | c >> 6));
+  } else if (c < 0x10000) {
+    utf8.push_back(static_cast<char>(0xE0 | c >> 12));
+    utf8.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+  } else {
+    utf8.push_back(static_cast<char>(0xF0 | c >> 18));
+    utf8.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    utf8.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+  }
+  utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+}
+
 }  // namespace
+
+// As ConvertGbkToWide: every statement and stored text crosses here, a character at a time from
+// the table, the converter taking the whole text where the table cannot.
+std::string ConvertGbkToUtf8(const Text& gbk) {
+  std::string utf8;
+  utf8.reserve(gbk.size() + gbk.size() / 2);
+  const auto* p = reinterpret_cast<const unsigned char*>(gbk.data());
+  const auto* end = p + gbk.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      utf8.push_back(static_cast<char>(*p++));
+      continue;
+    }
+    const std::uint32_t character = CharacterAt(p, end);
+    if (character == kNoCharacter) return Convert(Encoding::Gbk, Encoding::Utf8, gbk.data(), gbk.size());
+    AppendUtf8(utf8, character);
+    p += 2;
+  }
+  return utf8;
+}
 
 // ASCII stands as it is and two-byte codes come from the table; anything else (a lone byte
 // above ASCII, a code the converter rejects) has the converter take the whole text, so the
@@ -200,11 +240,7 @@ std::wstring ConvertGbkToWide(const Text& gbk) {
       wide.push_back(static_cast<wchar_t>(*p++));
       continue;
     }
-    if (end - p < 2 || !InRange(p[0], kLeadFirst, kLeadLast) || !InRange(p[1], kTrailFirst, kTrailLast) ||
-        p[1] == 0x7F) {
-      return ConvertWholeGbkToWide(gbk);
-    }
-    const std::uint32_t character = CharacterOfGbk(p[0], p[1]);
+    const std::uint32_t character = CharacterAt(p, end);
     if (character == kNoCharacter) return ConvertWholeGbkToWide(gbk);
     wide.push_back(static_cast<wchar_t>(character));
     p += 2;

@@ -159,62 +159,6 @@ Text HexOf(const std::string& bytes) {
   return hex;
 }
 
-// The converter's UTF-8 form of each GBK double-byte character met so far, learnt one character
-// at a time (the import runs on the GUI thread only): size 0 not yet known, kNotOneCharacter
-// when the two bytes are not one character the converter takes.
-struct Utf8Form {
-  std::uint8_t size;
-  char bytes[3];
-};
-constexpr std::uint8_t kNotOneCharacter = 0xFF;
-Utf8Form utf8OfGbkPair[0x10000];
-
-const Utf8Form& Utf8OfGbkPair(unsigned char lead, unsigned char trail) {
-  Utf8Form& form = utf8OfGbkPair[lead << 8 | trail];
-  if (form.size != 0) return form;
-  const std::string utf8 = ConvertGbkToUtf8(Text{static_cast<char>(lead), static_cast<char>(trail)});
-  const auto byte = [&utf8](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-  const bool two = utf8.size() == 2 && byte(0) >= 0xC2 && byte(0) <= 0xDF && (byte(1) & 0xC0) == 0x80;
-  const bool three = utf8.size() == 3 && byte(0) >= 0xE0 && byte(0) <= 0xEF && (byte(1) & 0xC0) == 0x80 &&
-                     (byte(2) & 0xC0) == 0x80 && utf8 != "\xEF\xBF\xBD";
-  form.size = kNotOneCharacter;
-  if (two || three) {
-    form.size = static_cast<std::uint8_t>(utf8.size());
-    std::copy(utf8.begin(), utf8.end(), form.bytes);
-  }
-  return form;
-}
-
-// HexOf(ConvertGbkToUtf8(gbk)) == hex, without a conversion per text: GBK has no shift state,
-// so a text converts as its characters do, ASCII as it is and each double-byte character as the
-// table above learnt it. Anything else (a lone or unknown byte pair) takes the converter whole.
-bool ConvertsToStored(const Text& gbk, const Text& hex) {
-  std::size_t h = 0;
-  const auto matches = [&hex, &h](unsigned char byte) {
-    if (h + 2 > hex.size() || hex[h] != kHexDigits[byte >> 4] || hex[h + 1] != kHexDigits[byte & 0x0F]) {
-      return false;
-    }
-    h += 2;
-    return true;
-  };
-  for (std::size_t i = 0; i < gbk.size();) {
-    const auto c = static_cast<unsigned char>(gbk[i]);
-    if (c < 0x80) {
-      if (!matches(c)) return false;
-      ++i;
-      continue;
-    }
-    if (i + 1 >= gbk.size()) return HexOf(ConvertGbkToUtf8(gbk)) == hex;
-    const Utf8Form& form = Utf8OfGbkPair(c, static_cast<unsigned char>(gbk[i + 1]));
-    if (form.size == kNotOneCharacter) return HexOf(ConvertGbkToUtf8(gbk)) == hex;
-    for (std::uint8_t b = 0; b < form.size; ++b) {
-      if (!matches(static_cast<unsigned char>(form.bytes[b]))) return false;
-    }
-    i += 2;
-  }
-  return h == hex.size();
-}
-
 // Every row of the table with the columns' texts in the given order. A character GBK cannot
 // hold reads as "?", which would go into the library in its place, so each text read is held
 // against the stored bytes (SQLite's hex() of them).
@@ -238,7 +182,7 @@ PackageRead ReadPackageTable(const char* table, const std::vector<Text>& columns
   if (result == PackageRead::kRead) {
     OdbcReadRows(ImportDatabase, check, columns, [&](std::vector<Text>& hex) {
       for (std::size_t c = 0; c < columns.size() && result == PackageRead::kRead; ++c) {
-        if (!ConvertsToStored(rows[k][c], hex[c])) result = PackageRead::kNotGbk;
+        if (HexOf(ConvertGbkToUtf8(rows[k][c])) != hex[c]) result = PackageRead::kNotGbk;
       }
       ++k;
     });

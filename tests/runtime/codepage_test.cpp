@@ -2,6 +2,7 @@
 #include "runtime/codepage.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "gbk_samples.h"
 
@@ -69,6 +70,37 @@ TEST(Codepage, Utf16StopsAtNulAndIgnoresAnOddByte) {
   EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 0, 0, 'b', 0})), "a");
   EXPECT_EQ(ConvertUtf16ToGbk(B({'a', 0, 'b'})), "a");
   EXPECT_EQ(ConvertUtf8ToGbk(std::string("a\0b", 3)), "a");
+}
+
+// Every two-byte code, alone and in a text, converts as the system's converter converts it;
+// codes it has no character for give the replacement character.
+TEST(Codepage, GbkToUtf8OfEveryCodeIsTheConverters) {
+  iconv_t cd = iconv_open("UTF-8", "CP936");
+  ASSERT_NE(cd, (iconv_t)-1);
+  int checked = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+      char out[16];
+      char* in = pair;
+      char* to = out;
+      std::size_t inLeft = 2, outLeft = sizeof out;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      const bool converted = iconv(cd, &in, &inLeft, &to, &outLeft) != static_cast<std::size_t>(-1);
+      const std::string one = ConvertGbkToUtf8(Text(pair, 2));
+      if (converted) {
+        const std::string expected(out, sizeof out - outLeft);
+        ASSERT_EQ(one, expected) << lead << " " << trail;
+        ASSERT_EQ(ConvertGbkToUtf8("a" + Text(pair, 2) + "b"), "a" + expected + "b");
+        ++checked;
+      } else {
+        ASSERT_NE(one.find("\xEF\xBF\xBD"), std::string::npos) << lead << " " << trail;
+      }
+    }
+  }
+  iconv_close(cd);
+  EXPECT_GT(checked, 20000);
 }
 
 }  // namespace
