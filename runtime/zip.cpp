@@ -287,6 +287,9 @@ struct PreparedMember {
   std::vector<Text> parts;
   bool folder = false;
   Bytes data;
+  // The CRC the data must have, checked when the member is placed: of a member held in memory,
+  // so that threads placing members side by side share that work.
+  std::optional<uLong> crc;
 };
 
 class Extraction {
@@ -328,16 +331,26 @@ class Extraction {
     if (info.uncompressed_size > kZipMemberLimit) return false;
     if (written_ + info.uncompressed_size > totalLimit_) return false;
     if (!Inflate(info, member.data)) return false;
+    if (memory_ != nullptr) member.crc = info.crc;
     written_ += member.data.size();
     return true;
   }
 
   // A prepared member's folder made, or its file written.
+  // Several threads may place members at once, each member of one target on the same thread.
   bool Place(const PreparedMember& member) {
     if (member.folder) return MakeFolderOnce(member.target);
-    const Text elsewhere = redirect_.target ? redirect_.target(member.parts) : Text();
+    if (member.crc && Crc(member.data) != *member.crc) return false;
+    Text elsewhere;
+    if (redirect_.target) {
+      std::lock_guard<std::mutex> lock(shared_);
+      elsewhere = redirect_.target(member.parts);
+    }
     if (!elsewhere.empty() && MakeFolderOnce(ParentOf(elsewhere)) && WriteNewFileBytes(elsewhere, member.data)) {
-      if (redirect_.written) redirect_.written(elsewhere);
+      if (redirect_.written) {
+        std::lock_guard<std::mutex> lock(shared_);
+        redirect_.written(elsewhere);
+      }
       return true;
     }
     const std::size_t slash = SeparatorPositions(member.target).back();
@@ -361,7 +374,7 @@ class Extraction {
     if (memory_ != nullptr) {
       const bool ok = InflateHeld(deflated, info, most, data);
       unzCloseCurrentFile(unz_);
-      return ok && data.size() == info.uncompressed_size && Crc(data) == info.crc;
+      return ok && data.size() == info.uncompressed_size;  // the CRC is checked when it is placed
     }
     data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, 16u << 20)));
 
@@ -473,6 +486,7 @@ class Extraction {
 
   // Members mostly share a few folders: each is made (or found) once per extraction.
   bool MakeFolderOnce(const Text& folder) {
+    std::lock_guard<std::mutex> lock(shared_);
     if (madeFolders_.count(folder) != 0) return true;
     if (!MakeDirectories(folder)) return false;
     madeFolders_.insert(folder);
@@ -492,6 +506,7 @@ class Extraction {
   std::vector<char> name_ = std::vector<char>(kZipNameLimit + 1);
   std::uint64_t written_ = 0;  // bytes of the members prepared so far
   std::unordered_set<Text> madeFolders_;
+  std::mutex shared_;  // the folders made and the redirect's calls, for placing threads
   std::vector<std::uint8_t> in_ = std::vector<std::uint8_t>(1u << 16);   // read from the archive
   std::vector<std::uint8_t> out_ = std::vector<std::uint8_t>(1u << 16);  // inflated
 };
@@ -613,6 +628,138 @@ class MemberPipeline {
   bool stop_ = false, finished_ = false, walkEnded_ = false;
 };
 
+// Places prepared members on a few threads of its own: writing thousands of small files is
+// mostly the kernel creating them, which goes on side by side. Members of one target go to one
+// thread in archive order, so a later member of a name still lands after an earlier one. The
+// caller hands members over and hears how many are placed; at most kMostHeld bytes wait.
+class MemberWriters {
+ public:
+  explicit MemberWriters(Extraction& extraction) : extraction_(extraction) {}
+  ~MemberWriters() { Finish(true); }
+  MemberWriters(const MemberWriters&) = delete;
+  MemberWriters& operator=(const MemberWriters&) = delete;
+
+  // False when fewer than two threads could be had (none is left running then).
+  bool Start() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    const std::size_t wanted = std::min<std::size_t>(kMostThreads, cores == 0 ? 1 : cores);
+    if (wanted < 2) return false;
+    lanes_ = std::vector<Lane>(wanted);
+    try {
+      for (std::size_t k = 0; k < wanted; ++k) threads_.emplace_back([this, k] { Run(lanes_[k]); });
+    } catch (const std::system_error&) {
+      Finish(true);
+      return false;
+    }
+    return true;
+  }
+
+  // Hands a member over, waiting while too much waits; false once a member failed.
+  bool Add(PreparedMember member) {
+    Lane& lane = lanes_[std::hash<Text>{}(member.target) % lanes_.size()];
+    const std::size_t bytes = member.data.size();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return Failed(lock) || held_ == 0 || held_ + bytes <= kMostHeld; });
+    if (Failed(lock)) return false;
+    held_ += bytes;
+    lane.waiting.push_back({handed_++, std::move(member)});
+    lane.wake.notify_one();
+    return true;
+  }
+
+  // How many are placed, once more than seen are or none is left to wait for.
+  std::uint64_t WaitPlaced(std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return Failed(lock) || placed_ > seen || placed_ == handed_; });
+    return placed_;
+  }
+
+  std::uint64_t Placed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return placed_;
+  }
+
+  bool Failed() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return Failed(lock);
+  }
+
+  // Ends the threads, after the waiting members or, with drop, without them; whether every
+  // member handed over was placed. After a member failed, those before it are still placed.
+  bool Finish(bool drop) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ending_ = true;
+      if (drop) {
+        for (Lane& lane : lanes_) lane.waiting.clear();
+      }
+      for (Lane& lane : lanes_) lane.wake.notify_one();
+    }
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
+    threads_.clear();
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !Failed(lock) && placed_ == handed_;
+  }
+
+ private:
+  static constexpr std::size_t kMostThreads = 4;
+  static constexpr std::size_t kMostHeld = 32u << 20;
+
+  struct Numbered {
+    std::uint64_t index;  // in archive order
+    PreparedMember member;
+  };
+  struct Lane {
+    std::deque<Numbered> waiting;
+    std::condition_variable wake;
+  };
+  static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+
+  bool Failed(const std::unique_lock<std::mutex>&) const { return firstFailed_ != kNone; }
+
+  void Run(Lane& lane) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      lane.wake.wait(lock, [&] { return ending_ || Failed(lock) || !lane.waiting.empty(); });
+      // A lane holds its members in archive order: none after a failed one is placed.
+      if (lane.waiting.empty() || lane.waiting.front().index > firstFailed_) {
+        for (const Numbered& left : lane.waiting) held_ -= left.member.data.size();
+        lane.waiting.clear();
+        changed_.notify_all();
+        if (ending_ || Failed(lock)) return;
+        continue;
+      }
+      Numbered next = std::move(lane.waiting.front());
+      lane.waiting.pop_front();
+      lock.unlock();
+      const bool ok = extraction_.Place(next.member);
+      const std::size_t bytes = next.member.data.size();
+      next.member = PreparedMember();
+      lock.lock();
+      held_ -= bytes;
+      if (ok) {
+        ++placed_;
+      } else {
+        firstFailed_ = std::min(firstFailed_, next.index);
+        for (Lane& other : lanes_) other.wake.notify_one();
+      }
+      changed_.notify_all();
+    }
+  }
+
+  Extraction& extraction_;
+  std::vector<Lane> lanes_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable changed_;  // placed, failed or room made
+  std::uint64_t handed_ = 0, placed_ = 0;
+  std::uint64_t firstFailed_ = kNone;  // index of the first member in archive order that failed
+  std::size_t held_ = 0;  // bytes handed over and not yet placed
+  bool ending_ = false;
+};
+
 int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const ZipProgress& progress,
                const MemoryArchive* memory = nullptr, const ZipRedirect& redirect = {}) {
   unz_global_info64 global;
@@ -632,6 +779,34 @@ int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const
   if (memory != nullptr) {
     pipeline.emplace(*memory, folder, std::min(kZipTotalLimit, byRatio), total);
     if (!pipeline->Start()) pipeline.reset();  // no thread to be had: one walk below
+  }
+  MemberWriters writers(extraction);
+  if (pipeline && writers.Start()) {
+    MemberPipeline::Slot slot;
+    std::uint64_t handed = 0;
+    // Progress follows the members placed, in whatever order the threads place them.
+    const auto tellPlaced = [&](std::uint64_t placed) {
+      for (; done < placed; ++done) {
+        if (!told(done + 1)) return false;
+      }
+      return true;
+    };
+    while (ok && pipeline->Next(slot)) {
+      ok = slot.ok && writers.Add(std::move(slot.member));
+      if (!ok) break;
+      ++handed;
+      if (!tellPlaced(writers.Placed())) return kZipExtractFailed;
+    }
+    const bool walked = pipeline->Stop() && handed == total;
+    // What was handed over is placed, also when a later member failed to inflate; after a
+    // member failed to be placed, those before it.
+    while (done < handed && !writers.Failed()) {
+      if (!tellPlaced(writers.WaitPlaced(done))) return kZipExtractFailed;
+    }
+    ok = writers.Finish(false) && ok && walked;
+    if (!tellPlaced(writers.Placed())) return kZipExtractFailed;
+    if (progress) progress(100);
+    return ok ? kZipExtractDone : kZipExtractFailed;
   }
   if (pipeline) {
     MemberPipeline::Slot slot;

@@ -69,6 +69,9 @@ struct ZipRedirect {
 };
 
 // The same for an archive held in memory (size bytes at data), which saves writing it to a file
-// and reading it back; kZipExtractMissing is never returned.
+// and reading it back; kZipExtractMissing is never returned. Members are written on several
+// threads (those of one name in archive order, the redirect's calls one at a time), so when a
+// member fails, members after it may be written too, and when progress stops it, members after
+// the last one told.
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
                     const ZipProgress& progress = {}, const ZipRedirect& redirect = {});
