@@ -52,6 +52,9 @@ struct MemoryArchive {
   const std::uint8_t* data;
   std::uint64_t size;
   std::uint64_t at = 0;
+  const ZipBytesReady* ready = nullptr;  // for bytes still arriving; null when all are there
+
+  bool Ready(std::uint64_t from, std::uint64_t to) const { return ready == nullptr || (*ready)(from, to); }
 };
 
 voidpf MemoryOpen(voidpf opaque, const void*, int mode) {
@@ -63,6 +66,7 @@ voidpf MemoryOpen(voidpf opaque, const void*, int mode) {
 uLong MemoryRead(voidpf, voidpf stream, void* buf, uLong size) {
   auto* m = static_cast<MemoryArchive*>(stream);
   const std::uint64_t n = std::min<std::uint64_t>(size, m->size - std::min(m->at, m->size));
+  if (n > 0 && !m->Ready(m->at, m->at + n)) return 0;
   if (n > 0) std::memcpy(buf, m->data + m->at, static_cast<std::size_t>(n));
   m->at += n;
   return static_cast<uLong>(n);
@@ -436,6 +440,7 @@ class Extraction {
   bool InflateHeld(bool deflated, const unz_file_info64& info, std::uint64_t most, Bytes& data) {
     const std::uint64_t at = unzGetCurrentFileZStreamPos64(unz_);
     if (at > memory_->size || info.compressed_size > memory_->size - at) return false;
+    if (!memory_->Ready(at, at + info.compressed_size)) return false;
     const std::uint8_t* next = memory_->data + at;
     std::uint64_t left = info.compressed_size;
     if (!deflated) {
@@ -583,7 +588,7 @@ class MemberPipeline {
   static constexpr std::size_t kMostHeld = 32u << 20;
 
   void Run() {
-    MemoryArchive own{memory_.data, memory_.size};
+    MemoryArchive own{memory_.data, memory_.size, 0, memory_.ready};
     ZipReader walker(own);
     const ZipRedirect none;
     Extraction preparer(walker.get(), &own, folder_, limit_, none);
@@ -889,12 +894,12 @@ int ZipExtract(const Text& archive, const Text& destination, const ZipProgress& 
 }
 
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
-                    const ZipProgress& progress, const ZipRedirect& redirect) {
+                    const ZipProgress& progress, const ZipRedirect& redirect, const ZipBytesReady& ready) {
   const Text folder = WithoutTrailingSeparators(destination);
   if (folder.empty() || !MakeDirectories(folder)) return kZipExtractFailed;
-  MemoryArchive memory{data, size};
+  MemoryArchive memory{data, size, 0, ready ? &ready : nullptr};
   ZipReader unz(memory);
-  if (unz.get() == nullptr && IsEmptyArchive(data, size)) {
+  if (unz.get() == nullptr && size <= 22 + 0xFFFF && memory.Ready(0, size) && IsEmptyArchive(data, size)) {
     if (progress) progress(100);
     return kZipExtractDone;
   }

@@ -73,5 +73,10 @@ struct ZipRedirect {
 // threads (those of one name in archive order, the redirect's calls one at a time), so when a
 // member fails, members after it may be written too, and when progress stops it, members after
 // the last one told.
+// For an archive still arriving in memory: ready waits until bytes [from, to) of it are there
+// and says whether they are (false: they never will be, and the unpacking fails). It is called
+// before any byte is read, from the calling thread and from a thread of the unpacking's own.
+using ZipBytesReady = std::function<bool(std::uint64_t from, std::uint64_t to)>;
 int ZipExtractBytes(const std::uint8_t* data, std::size_t size, const Text& destination,
-                    const ZipProgress& progress = {}, const ZipRedirect& redirect = {});
+                    const ZipProgress& progress = {}, const ZipRedirect& redirect = {},
+                    const ZipBytesReady& ready = {});

@@ -176,31 +176,81 @@ void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy) {
   });
 }
 
-PackageBytes ReadDecipheredPackage(const Text& path, const Text& password) {
-  std::int64_t size = -1;
+namespace {
+constexpr std::size_t kArrivingPart = std::size_t{1} << 20;  // a multiple of the cipher's block
+}  // namespace
+
+ArrivingPackage::~ArrivingPackage() {
+  stop_ = true;
+  for (std::thread& thread : threads_) thread.join();
+}
+
+bool ArrivingPackage::Start(const Text& path, const Text& password) {
+  path_ = path;
+  password_ = password;
+  std::int64_t length = -1;
   {
     EncryptedFile file(password, kPackagePlainPrefix);
-    if (file.Open(path, kFileModeRead)) size = file.Length();
+    if (file.Open(path, kFileModeRead)) length = file.Length();
   }
-  PackageBytes package;
-  if (size <= 0) return package;
-  package.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
-  if (!package.data) return package;
-  std::atomic<bool> whole{true};
-  RunInParts(size, [&](std::int64_t from, std::int64_t count) {
-    // Small reads, each deciphered while it is fresh in the cache.
-    constexpr std::int64_t kChunk = std::int64_t{1} << 20;
-    EncryptedFile file(password, kPackagePlainPrefix);
-    bool ok = file.Open(path, kFileModeRead) && file.Seek(from);
-    for (std::int64_t done = 0; ok && done < count && whole; done += kChunk) {
-      const auto n = static_cast<std::size_t>(std::min(kChunk, count - done));
-      ok = file.Read(package.data.get() + from + done, n) == n;
+  if (length <= 0) return false;
+  data_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(length)]);
+  if (!data_) return false;
+  size_ = static_cast<std::size_t>(length);
+  parts_ = (size_ + kArrivingPart - 1) / kArrivingPart;
+  states_.reset(new std::atomic<std::uint8_t>[parts_]);
+  for (std::size_t k = 0; k < parts_; ++k) states_[k] = kWaiting;
+  if (!WaitFor(size_ - 1, size_)) return false;
+  const std::size_t cores = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+  for (std::size_t k = 0; k < std::min(cores, parts_); ++k) {
+    try {
+      threads_.emplace_back([this] { Run(); });
+    } catch (const std::system_error&) {
+      break;  // the parts no thread takes are read by those who wait for them
     }
-    if (!ok) whole = false;
-  });
-  if (!whole) package.data.reset();
-  package.size = package.data ? static_cast<std::size_t>(size) : 0;
-  return package;
+  }
+  return true;
+}
+
+bool ArrivingPackage::ReadPart(std::size_t part) {
+  std::uint8_t expected = kWaiting;
+  if (!states_[part].compare_exchange_strong(expected, kTaken)) return false;
+  const std::size_t from = part * kArrivingPart;
+  const std::size_t n = std::min(kArrivingPart, size_ - from);
+  EncryptedFile file(password_, kPackagePlainPrefix);
+  const bool ok = file.Open(path_, kFileModeRead) && file.Seek(static_cast<std::int64_t>(from)) &&
+                  file.Read(data_.get() + from, n) == n;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    states_[part] = ok ? kRead : kFailed;
+  }
+  arrived_.notify_all();
+  return true;
+}
+
+void ArrivingPackage::Run() {
+  while (!stop_) {
+    const std::size_t part = next_++;
+    if (part >= parts_) return;
+    ReadPart(part);
+  }
+}
+
+bool ArrivingPackage::WaitFor(std::uint64_t from, std::uint64_t to) {
+  if (from >= to) return true;
+  if (to > size_) return false;
+  const std::size_t first = static_cast<std::size_t>(from / kArrivingPart);
+  const std::size_t last = static_cast<std::size_t>((to - 1) / kArrivingPart);
+  for (std::size_t k = first; k <= last; ++k) {
+    if (states_[k] == kWaiting) ReadPart(k);
+  }
+  for (std::size_t k = first; k <= last; ++k) {
+    if (states_[k] == kRead) continue;
+    std::unique_lock<std::mutex> lock(mutex_);
+    arrived_.wait(lock, [&] { return states_[k] >= kRead; });
+    if (states_[k] != kRead) return false;
+  }
+  return true;
 }
 
 void UpdateTransferDone() { TransferDone = ExportRunning || ImportInProgress() ? 0 : 1; }

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -23,15 +28,42 @@ enum class CipherCopy;
 // threads, which the position-keyed cipher allows.
 void CipherPackageBytes(const Text& password, Bytes& bytes, CipherCopy copy);
 
-// A package file read whole through the package cipher as one read from position 0 would read
-// it: bytes 0-9 as stored, the rest deciphered. Each part is read and deciphered by a thread of
-// its own, split as CipherPackageBytes splits, so the reading overlaps the deciphering. No data
-// (size 0) when the file cannot be read whole.
-struct PackageBytes {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
+// A package file read through the package cipher as one read from position 0 would read it
+// (bytes 0-9 as stored, the rest deciphered) by threads of its own while the caller goes on:
+// the last part, which holds the trailer, is there when Start returns; the rest comes from the
+// front in parts, and a part waited for that no thread has taken yet is read by the waiting
+// thread itself. The threads are stopped and joined when the object goes.
+class ArrivingPackage {
+ public:
+  ArrivingPackage() = default;
+  ~ArrivingPackage();
+  ArrivingPackage(const ArrivingPackage&) = delete;
+  ArrivingPackage& operator=(const ArrivingPackage&) = delete;
+
+  // False when the file cannot be opened, is empty, or its last part cannot be read.
+  bool Start(const Text& path, const Text& password);
+  const std::uint8_t* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  // Waits until bytes [from, to) are there; false when they never will be (a read failed).
+  // Any thread.
+  bool WaitFor(std::uint64_t from, std::uint64_t to);
+
+ private:
+  enum PartState : std::uint8_t { kWaiting, kTaken, kRead, kFailed };
+  bool ReadPart(std::size_t part);
+  void Run();
+
+  Text path_, password_;
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_ = 0;
+  std::size_t parts_ = 0;
+  std::unique_ptr<std::atomic<std::uint8_t>[]> states_;
+  std::atomic<std::size_t> next_{0};  // the next part a thread takes from the front
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<std::thread> threads_;
 };
-PackageBytes ReadDecipheredPackage(const Text& path, const Text& password);
 
 // Length of the pauses that let the user read each status text of an export or import (1,000
 // ms); the benchmark sets 0 to measure the work alone.

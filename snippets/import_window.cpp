@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -140,9 +141,10 @@ bool StartsWith(const Bytes& data, const std::uint8_t* bytes, std::size_t n) {
   return data.size() >= n && std::equal(bytes, bytes + n, data.begin());
 }
 
-bool EndsWithTrailer(const PackageBytes& data) {
-  return data.size >= kPackageHeader.size() + kPackageTrailer.size() &&
-         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(), data.data.get() + data.size - kPackageTrailer.size());
+bool EndsWithTrailer(const ArrivingPackage& package) {
+  return package.size() >= kPackageHeader.size() + kPackageTrailer.size() &&
+         std::equal(kPackageTrailer.begin(), kPackageTrailer.end(),
+                    package.data() + package.size() - kPackageTrailer.size());
 }
 
 enum class PackageRead { kRead, kUnreadable, kNotGbk };
@@ -402,7 +404,11 @@ void ImportWindow_ConfirmPasswordButton_OnClick() { ImportPassword = ui::GetText
 void ImportWindow_OpenButton_OnClick() {
   if (!ui::ShowCommonDialog(w::FileDialog)) return;
   const Text name = ui::GetDialogFileName(w::FileDialog);
-  if (!StartsWith(ReadFileBytes(name), kPackageHeader.data(), kPackageHeader.size())) {
+  // The header alone is read: a package may be hundreds of megabytes.
+  Bytes header(kPackageHeader.size());
+  EncryptedFile plain("", 0);
+  if (!plain.Open(name, kFileModeRead) || plain.Read(header.data(), header.size()) != header.size() ||
+      !StartsWith(header, kPackageHeader.data(), kPackageHeader.size())) {
     ui::ShowMessageBox("验证文件头失败！！\r\n打开文件失败！！", ui::kMbIconWarning);
     ui::SetDialogFileName(w::FileDialog, "");
     return;
@@ -423,9 +429,10 @@ void ImportWindow_StartButton_OnClick() {
   PauseForStatus();
   if (windowGone()) return;
 
-  // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives
-  PackageBytes data = ReadDecipheredPackage(ui::GetDialogFileName(w::FileDialog), ImportPassword);
-  if (!EndsWithTrailer(data)) {
+  // bytes 0-9 as stored, the rest deciphered, as a read through the cipher from position 0 gives;
+  // the trailer is there at once, the rest arrives while the import goes on
+  auto package = std::make_unique<ArrivingPackage>();
+  if (!package->Start(ui::GetDialogFileName(w::FileDialog), ImportPassword) || !EndsWithTrailer(*package)) {
     ui::ShowMessageBox("密码验证失败！\r\n现行密码：" + ImportPassword, ui::kMbIconWarning);
     ui::SetText(w::StatusLabel, "验证失败！");
     return;
@@ -449,15 +456,18 @@ void ImportWindow_StartButton_OnClick() {
   } removeUnkept;
   const ZipRedirect intoData{[](const std::vector<Text>& parts) { return UnpackedIntoData.Target(parts); },
                              [](const Text& path) { UnpackedIntoData.Written(path); }};
+  const std::uint64_t archiveAt = kPackageHeader.size();
   const int unpacked = ZipExtractBytes(
-      data.data.get() + kPackageHeader.size(), data.size - kPackageHeader.size() - kPackageTrailer.size(),
-      UnpackedFolder(),
+      package->data() + archiveAt, package->size() - archiveAt - kPackageTrailer.size(), UnpackedFolder(),
       [](int percent) {
         ui::RaiseComponentProgress(w::ZipObject, percent);
         return true;
       },
-      intoData);
-  data = PackageBytes();
+      intoData,
+      [&package, archiveAt](std::uint64_t from, std::uint64_t to) {
+        return package->WaitFor(archiveAt + from, archiveAt + to);
+      });
+  package.reset();
   if (unpacked != kZipExtractDone) {
     UnpackedIntoData.RemoveAll();
     RemoveDirectoryTree(WorkFolder());

@@ -1,7 +1,12 @@
 // The package export through its window: the suffix rule, the password question, the statuses,
 // the package layout, a failed write, and closing the window or the program mid-transfer.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <random>
+#include <thread>
+#include <vector>
 
 #include "resources/window_ids.h"
 #include "runtime/files.h"
@@ -12,6 +17,7 @@
 #include "snippets/package_cipher.h"
 #include "tests/snippets_packages/packages_fixture.h"
 #include "tests/support/command_output.h"
+#include "tests/support/temp_folder.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
 
@@ -242,6 +248,50 @@ TEST(CipherPackageBytes, SplitOverThreadsGivesTheBytesOfOneCallThroughTheCipher)
     CipherPackageBytes("", data, CipherCopy::Writing);
     EXPECT_TRUE(data == expected);
   }
+}
+
+// The package as one read through the cipher from position 0 gives it, whichever threads wait
+// for which parts in whatever order; nothing beyond its end is ever there.
+TEST(ArrivingPackage, GivesTheBytesOfOneReadThroughTheCipherToEveryWaiter) {
+  TempFolder t;
+  const std::size_t size = (3u << 20) + 5000;  // parts of 1 MiB, the last one short
+  Bytes plain(size);
+  for (std::size_t k = 0; k < size; ++k) plain[k] = static_cast<std::uint8_t>(k * 13 + (k >> 11));
+  Bytes stored = plain;
+  EncryptedFile("密码", kPackagePlainPrefix)
+      .CipherFileBlocks(0, stored.data(), static_cast<std::int64_t>(size), CipherCopy::Writing);
+  ASSERT_TRUE(WriteFileBytes(t / "p.yrd", stored));
+
+  for (int run = 0; run < 5; ++run) {
+    ArrivingPackage package;
+    ASSERT_TRUE(package.Start(t / "p.yrd", "密码"));
+    ASSERT_EQ(package.size(), size);
+    // The trailer's part is there at once.
+    EXPECT_TRUE(std::equal(plain.end() - 17, plain.end(), package.data() + size - 17));
+    std::vector<std::thread> waiters;
+    std::atomic<int> wrong{0};
+    for (int w = 0; w < 4; ++w) {
+      waiters.emplace_back([&, w] {
+        std::mt19937 random(static_cast<unsigned>(run * 10 + w));
+        for (int k = 0; k < 20; ++k) {
+          const std::size_t from = random() % size;
+          const std::size_t to = from + random() % (size - from) + 1;
+          if (!package.WaitFor(from, to) || !std::equal(plain.begin() + from, plain.begin() + to, package.data() + from)) {
+            ++wrong;
+          }
+        }
+      });
+    }
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_TRUE(package.WaitFor(0, size));
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), package.data()));
+    EXPECT_FALSE(package.WaitFor(size - 1, size + 1));
+  }
+  ArrivingPackage missing, empty;
+  EXPECT_FALSE(missing.Start(t / "none.yrd", "密码"));
+  ASSERT_TRUE(WriteFileBytes(t / "empty.yrd", Bytes()));
+  EXPECT_FALSE(empty.Start(t / "empty.yrd", "密码"));
 }
 
 }  // namespace
