@@ -313,8 +313,8 @@ class Extraction {
     return Prepare(member) && Place(member);
   }
 
-  // The current member checked and, when it is a file, inflated; nothing is written yet. The
-  // limits count it as written from here on.
+  // The current member checked and, when it is a file, inflated (of an archive in memory, its
+  // CRC is left to Place); nothing is written yet. The limits count it as written from here on.
   bool Prepare(PreparedMember& member) {
     unz_file_info64 info;
     std::vector<char>& name = name_;
@@ -533,10 +533,9 @@ bool IsEmptyArchive(const Text& archive) {
 }
 
 // Every member of the open archive (of archiveSize bytes) below folder, which exists.
-// Prepares the members of an archive held in memory on a thread of its own, ahead of the thread
-// that writes them in order, so inflating and checking overlap the writing; what is written,
-// told and stopped stays as one thread doing both would have it. A bounded number of members
-// waits at a time.
+// Prepares the members of an archive held in memory on a thread of its own, in archive order,
+// ahead of those that write them, so inflating and checking overlap the writing. A bounded
+// number of members waits at a time.
 class MemberPipeline {
  public:
   struct Slot {
