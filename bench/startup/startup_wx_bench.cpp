@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_program.h"
 #include "bench_library.h"
 #include "ratio_report.h"
 #include "resources/window_ids.h"
@@ -43,21 +44,9 @@ using namespace startup_bench;
 constexpr const char* kChildVariable = "SNIPDOCK_BENCH_CHILD";
 constexpr const char* kFolderVariable = "SNIPDOCK_BENCH_FOLDER";
 
-// Handles window events until condition holds; false after a minute without it.
-template <typename Condition>
-bool PumpUntil(Condition condition) {
-  const std::uint64_t end = MonotonicMilliseconds() + 60000;
-  while (!condition()) {
-    if (MonotonicMilliseconds() > end) return false;
-    ui::DelayPumping(1);
-  }
-  ui::ProcessEvents();
-  return true;
-}
-
 bool StartedAndIdle() {
   SetWebServiceLinks({});  // the start of the library is measured, not the network's answers
-  return StartSnippetProgram() && PumpUntil([] {
+  return StartSnippetProgram() && bench_program::PumpUntil([] {
            return ActiveThreadCount() == 0 && ui::TreeItemCount(MainWindow::DirectoryTree) == kDirectories;
          });
 }
@@ -154,7 +143,7 @@ void BM_StartupToIdleWx(benchmark::State& state) {
     state.PauseTiming();
     if (!idle) state.SkipWithError("the tree did not load");
     ui::DestroyProgramWindow(MainWindow::Self);
-    PumpUntil([] { return !ui::IsCreated(MainWindow::Self); });
+    bench_program::PumpUntil([] { return !ui::IsCreated(MainWindow::Self); });
     OdbcClose(LibraryDatabase);
     state.ResumeTiming();
   }
