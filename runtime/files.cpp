@@ -4,6 +4,7 @@
 #include "runtime/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -309,6 +310,35 @@ bool ReplaceFileBytes(const Text& path, const Bytes& bytes) {
   if (ops->rename(partNative, native)) return true;
   ops->removeFile(partNative);
   return false;
+}
+
+std::int64_t FileModifiedNanoseconds(const Text& path) {
+  struct stat info;
+  if (path.empty() || stat(NativePath(path).c_str(), &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+bool AppendingFile::Open(const Text& path) {
+  Close();
+  if (path.empty()) return false;
+  fd_ = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  return fd_ >= 0;
+}
+
+bool AppendingFile::Append(const Text& bytes) {
+  if (fd_ < 0) return false;
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void AppendingFile::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
 }
 
 bool RemoveFile(const Text& path) {

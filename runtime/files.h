@@ -2,6 +2,7 @@
 // native UTF-8 paths here (GBK-aware, so a "\" that is a second byte is no separator).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -65,6 +66,26 @@ bool WriteNewFileBytes(const Text& path, const Bytes& bytes);
 // permissions stay, made writable for the owner.
 bool ReplaceFileBytes(const Text& path, const Bytes& bytes);
 bool IsFolder(const Text& path);
+// When the file was last written, in nanoseconds of the file system's clock; -1 when unknown.
+std::int64_t FileModifiedNanoseconds(const Text& path);
+
+// A file added to one write at a time: what Append returned true for is in the file (if not
+// yet on the disk) at once, so it outlives a process that is killed. Closed with the object.
+class AppendingFile {
+ public:
+  AppendingFile() = default;
+  ~AppendingFile() { Close(); }
+  AppendingFile(const AppendingFile&) = delete;
+  AppendingFile& operator=(const AppendingFile&) = delete;
+  bool Open(const Text& path);  // created, or added to
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Append(const Text& bytes);
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
 bool RemoveFile(const Text& path);  // true iff a file was removed
 bool CopyFileOver(const Text& source, const Text& target);  // an existing target is overwritten
 // Replaces target by source in one step (rename); true when done.

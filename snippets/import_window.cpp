@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -53,11 +54,26 @@ constexpr const char* kWorkFolderMessage =
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
 
+// The list, in the work folder, of the files the unpacking writes straight into the data
+// folder, each name added before its file is made: when the program was ended in the middle of
+// an import, the next one removes those of them that no entry names. Its first line is the
+// time the list was made: a name whose file was there already (its write then failed, and it
+// went to the work folder) names an older file.
+Text NewFilesList() { return WorkFolder() + "\\直接写入的文件.txt"; }
+
 // Entry files the unpacking wrote straight into the data folder, under names no file had there,
 // so that they need not be moved afterwards: they stay only when the import ends complete, and
 // any failure, stop or close before that removes them again.
 class NewDataFiles {
  public:
+  // Before the unpacking: without its list no file goes straight into the data folder.
+  void StartList() {
+    RemoveFile(NewFilesList());
+    if (!list_.Open(NewFilesList())) return;
+    const std::int64_t made = FileModifiedNanoseconds(NewFilesList());
+    if (made < 0 || !list_.Append(ToText(static_cast<long long>(made)) + "\n")) list_.Close();
+  }
+
   // Where the unpacking writes a member of that path below the work folder's "临时": the data
   // folder's file of that name (which the unpacking writes only when there is none), else ""
   // for the work folder. A second member of a name written already goes to the work folder,
@@ -67,7 +83,11 @@ class NewDataFiles {
     const Text& kind = parts[0];
     if (kind != "方法" && kind != "图片" && kind != "例程") return Text();
     const Text target = ProgramFilePath("\\DATA\\" + kind + "\\" + parts[1]);
-    if (written_.count(target) == 0) return target;
+    if (written_.count(target) == 0) {
+      // A name that would not stay one line of the list is not written there.
+      if (target.find_first_of("\r\n") != Text::npos || !list_.Append(target + "\n")) return Text();
+      return target;
+    }
     written_[target] = false;
     return Text();
   }
@@ -98,7 +118,9 @@ class NewDataFiles {
   void Forget() {
     paths_.clear();
     written_.clear();
+    list_.Close();
   }
+  AppendingFile list_;
   std::vector<Text> paths_;
   std::unordered_map<Text, bool> written_;  // false: a later member of the name went elsewhere
 };
@@ -385,7 +407,44 @@ void MergeUnpackedPackage(const Gone& windowGone) {
 
 bool ImportInProgress() { return ImportTransferring; }
 
+namespace {
+
+// The files an import cut off by the program's end wrote straight into the data folder: those
+// on its list that no entry names are removed. Nothing is removed when the entries cannot be
+// read, nor anything the list names outside the data folder's three folders, nor a file older
+// than the list.
+void RemoveFilesOfCutImport() {
+  Bytes bytes;
+  if (!ReadFileBytes(NewFilesList(), bytes) || bytes.empty()) return;
+  std::vector<Text> listed = SplitText(Text(bytes.begin(), bytes.end()), "\n");
+  const long long made = std::strtoll(listed.front().c_str(), nullptr, 10);
+  if (made <= 0) return;
+  const std::vector<Text> columns = {"使用方法", "图片", "例程"};
+  const int set = OdbcQuery(LibraryDatabase, "SELECT `使用方法`,`图片`,`例程` FROM `内含信息`");
+  if (set == 0) return;
+  std::unordered_set<Text> named;
+  OdbcReadRows(LibraryDatabase, set, columns, [&named](std::vector<Text>& paths) {
+    for (const Text& path : paths) {
+      if (!path.empty()) named.insert(ProgramFilePath(path));
+    }
+  });
+  OdbcCloseRecordSet(LibraryDatabase, set);
+  const Text program = ProgramFilePath("");
+  for (std::size_t k = 1; k < listed.size(); ++k) {
+    const Text& path = listed[k];
+    if (path.size() <= program.size() || path.compare(0, program.size(), program) != 0) continue;
+    const Text stored = path.substr(program.size());
+    const bool inData = IsRowFilePath(stored, kUsageFolder) || IsRowFilePath(stored, kPictureFolder) ||
+                        IsRowFilePath(stored, kExampleFolder);
+    if (!inData || named.count(path) != 0) continue;
+    if (FileModifiedNanoseconds(path) >= made) RemoveFile(path);
+  }
+}
+
+}  // namespace
+
 void ResetImportTempFolder() {
+  RemoveFilesOfCutImport();
   RemoveDirectoryTree(WorkFolder());
   MakeDirectory(WorkFolder());
 }
@@ -454,6 +513,7 @@ void ImportWindow_StartButton_OnClick() {
   struct RemoveUnkept {
     ~RemoveUnkept() { UnpackedIntoData.RemoveAll(); }
   } removeUnkept;
+  UnpackedIntoData.StartList();
   const ZipRedirect intoData{[](const std::vector<Text>& parts) { return UnpackedIntoData.Target(parts); },
                              [](const Text& path) { UnpackedIntoData.Written(path); }};
   const std::uint64_t archiveAt = kPackageHeader.size();

@@ -3,11 +3,16 @@
 // Each failure is checked against the whole library state before the import.
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "resources/window_ids.h"
+#include "runtime/codepage.h"
 #include "runtime/database.h"
 #include "runtime/files.h"
 #include "runtime/packed_file.h"
+#include "runtime/text.h"
 #include "runtime/threads.h"
 #include "runtime/zip.h"
 #include "snippets/export_window.h"
@@ -481,6 +486,65 @@ TEST_F(ImportTest, AnExportEndingDuringAnImportLeavesTheTransferMarkedRunning) {
 }
 
 // The rows go in with the import's own statement, one a row, values quoted.
+// Each file the unpacking makes straight in the data folder is on the work folder's list before
+// it is made. When the program ended in the middle of an import, the next import removes the
+// listed files no entry names; named ones, unlisted ones and anything the list names outside the
+// data folder's three folders stay.
+TEST_F(ImportTest, FilesOfAnImportCutOffByTheProgramsEndGoWithTheNextImport) {
+  const Text list = ProgramFilePath(kImportWorkFolder) + "\\直接写入的文件.txt";
+  std::mutex mutex;
+  std::vector<std::string> unlisted;
+  int made = 0;
+  FileSystemOps watching = NativeFileSystem();
+  // Writes of new files go through write once it is not the system's own.
+  watching.write = [&, native = watching.write](const std::string& path, const Bytes& bytes) {
+    if (path.find("/DATA/") == std::string::npos) return native(path, bytes);
+    const Bytes listed = ReadFileBytes(list);
+    bool onList = false;
+    for (const Text& line : SplitText(Text(listed.begin(), listed.end()), "\n")) {
+      onList = onList || (!line.empty() && NativePath(line) == path);
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++made;
+      if (!onList) unlisted.push_back(path);
+    }
+    return native(path, bytes);
+  };
+  FileSystemOps saved = InstallFileSystem(watching);
+  Import(WritePackage("l.yrd", ArchiveOf(GoodSource()), ""), "");
+  InstallFileSystem(saved);
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  EXPECT_EQ(made, 6);
+  EXPECT_TRUE(unlisted.empty());
+
+  // What a cut-off import leaves: its list, and files of its own beside the library's.
+  const Text orphan = InProgram(kPicture + "ccccccccccccccc.png");
+  const Text unlistedFile = InProgram(kPicture + "ddddddddddddddd.png");
+  const Text named = InProgram(kUsage + "aaaaaaaaaaaaaaa.txt");
+  const Text outside = InProgram("\\DATA.mdb");
+  const Text outsideFolder = InProgram("\\DATA\\其他\\x.txt");
+  ASSERT_TRUE(MakeDirectory(ProgramFilePath(kImportWorkFolder)));
+  ASSERT_TRUE(MakeDirectory(InProgram("\\DATA\\其他")));
+  for (const Text& file : {orphan, unlistedFile, outsideFolder}) ASSERT_TRUE(WriteFileBytes(file, BytesOf("x")));
+  // The list is older than its files, but not than a file that was there already.
+  const Text older = InProgram(kExample + "eeeeeeeeeeeeeee.cpp");
+  ASSERT_TRUE(WriteFileBytes(older, BytesOf("there before")));
+  std::filesystem::last_write_time(NativePath(older), std::filesystem::last_write_time(NativePath(older)) - std::chrono::hours(1));
+  const long long since = FileModifiedNanoseconds(older) + 1;
+  ASSERT_TRUE(WriteFileBytes(list, BytesOf(ToText(since) + "\n" + orphan + "\n" + named + "\n" + outside + "\n" +
+                                            outsideFolder + "\n" + older + "\n" +
+                                            InProgram(kPicture + "..\\..\\DATA.mdb") + "\n")));
+  Import(WritePackage("m.yrd", ArchiveOf(GoodSource()), ""), "");
+  EXPECT_FALSE(FileExists(orphan));
+  EXPECT_TRUE(FileExists(unlistedFile));
+  EXPECT_TRUE(FileExists(named));
+  EXPECT_TRUE(FileExists(outsideFolder));
+  EXPECT_TRUE(FileExists(outside));
+  EXPECT_TRUE(FileExists(older));
+  EXPECT_FALSE(WorkFolderLeft());
+}
+
 TEST_F(ImportTest, RowsGoInWithTheImportsOwnStatement) {
   PackageSource source = GoodSource();
   source.rows[1].name = "乙's";
