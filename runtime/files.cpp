@@ -4,6 +4,7 @@
 #include "runtime/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -316,6 +317,21 @@ std::int64_t FileModifiedNanoseconds(const Text& path) {
   struct stat info;
   if (path.empty() || stat(NativePath(path).c_str(), &info) != 0) return -1;
   return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+bool FolderClaim::Take(const Text& folder) {
+  Release();
+  if (folder.empty()) return false;
+  fd_ = open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+  Release();
+  return false;
+}
+
+void FolderClaim::Release() {
+  if (fd_ >= 0) close(fd_);  // the lock goes with its descriptor
+  fd_ = -1;
 }
 
 bool AppendingFile::Open(const Text& path) {

@@ -86,6 +86,21 @@ class AppendingFile {
   int fd_ = -1;
 };
 
+// A claim on a folder that other processes (and other claims) respect while it is held; it
+// ends with the object, or with the process however that ends.
+class FolderClaim {
+ public:
+  FolderClaim() = default;
+  ~FolderClaim() { Release(); }
+  FolderClaim(const FolderClaim&) = delete;
+  FolderClaim& operator=(const FolderClaim&) = delete;
+  bool Take(const Text& folder);  // false when it is held elsewhere or cannot be had
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
 bool RemoveFile(const Text& path);  // true iff a file was removed
 bool CopyFileOver(const Text& source, const Text& target);  // an existing target is overwritten
 // Replaces target by source in one step (rename); true when done.

@@ -50,6 +50,8 @@ constexpr const char* kMergeFailedMessage =
     "导入失败！！复制文件或写入数据库时出错，资料库保持原样，没有导入任何数据。";
 constexpr const char* kWorkFolderMessage =
     "无法写入导入临时目录，没有导入任何数据，请检查程序目录是否可写。";
+constexpr const char* kOtherImportMessage =
+    "另一个正在运行的本程序正在向这个程序目录导入数据包，请等它完成后再导入。这次没有导入任何数据。";
 
 Text WorkFolder() { return ProgramFilePath(kImportWorkFolder); }
 Text UnpackedFolder() { return WorkFolder() + "\\临时"; }
@@ -148,10 +150,11 @@ void SetInputsEnabled(bool enabled) {
   ui::SetEnabled(w::OpenButton, enabled);
 }
 
-// The import is over: work folder gone, window usable again.
-void EndImport(const char* message, const Text& status) {
+// The import is over: work folder gone (unless another instance's import holds it), window
+// usable again.
+void EndImport(const char* message, const Text& status, bool workFolderOurs = true) {
   UnpackedIntoData.RemoveAll();
-  RemoveDirectoryTree(WorkFolder());
+  if (workFolderOurs) RemoveDirectoryTree(WorkFolder());
   if (message != nullptr) ui::ShowMessageBox(message, ui::kMbIconWarning);
   if (!status.empty()) ui::SetText(w::StatusLabel, status);
   SetInputsEnabled(true);
@@ -504,6 +507,10 @@ void ImportWindow_StartButton_OnClick() {
   PauseForStatus();
   if (windowGone()) return;
 
+  // The work folder is one for the program folder: an import of another instance of the
+  // program there keeps it (and the files it lists) to itself until it ends.
+  FolderClaim claim;
+  if (!claim.Take(ProgramFilePath(""))) return EndImport(kOtherImportMessage, "导入失败！", false);
   EnsureDataFolders();
   ResetImportTempFolder();
   if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");

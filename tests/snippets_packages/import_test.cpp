@@ -545,6 +545,35 @@ TEST_F(ImportTest, FilesOfAnImportCutOffByTheProgramsEndGoWithTheNextImport) {
   EXPECT_FALSE(WorkFolderLeft());
 }
 
+// While another instance of the program imports into the same program folder, an import is
+// refused and leaves that one's work folder, its list and its files alone.
+TEST_F(ImportTest, ImportOfAnotherInstanceKeepsTheWorkFolderToItself) {
+  const Text package = WritePackage("i.yrd", ArchiveOf(GoodSource()), "");
+  const Text work = ProgramFilePath(kImportWorkFolder);
+  const Text theirs = InProgram(kPicture + "fffffffffffffff.png");
+  ASSERT_TRUE(MakeDirectory(work));
+  ASSERT_TRUE(WriteFileBytes(work + "\\直接写入的文件.txt", BytesOf("1\n" + theirs + "\n")));
+  ASSERT_TRUE(WriteFileBytes(theirs, BytesOf("being imported")));
+  const LibraryState before = State();
+  {
+    FolderClaim other;  // as the other instance holds it
+    ASSERT_TRUE(other.Take(ProgramFilePath("")));
+    Import(package, "");
+    EXPECT_EQ(MessageTexts(), std::vector<Text>{"另一个正在运行的本程序正在向这个程序目录导入数据包，请等它完成后再导入。这次没有导入任何数据。"});
+    EXPECT_EQ(ui::GetText(iw::StatusLabel), "导入失败！");
+    EXPECT_TRUE(InputsEnabled());
+    EXPECT_EQ(TransferDone.load(), 1);
+    EXPECT_EQ(State(), before);
+    EXPECT_TRUE(FileExists(work + "\\直接写入的文件.txt"));
+  }
+  // Once it is over, the import goes ahead, and what the other left is cleared away.
+  hl::ClearRecords();
+  Import(package, "");
+  EXPECT_EQ(ui::GetText(iw::StatusLabel), "完成！！");
+  EXPECT_FALSE(FileExists(theirs));
+  EXPECT_FALSE(WorkFolderLeft());
+}
+
 TEST_F(ImportTest, RowsGoInWithTheImportsOwnStatement) {
   PackageSource source = GoodSource();
   source.rows[1].name = "乙's";
