@@ -194,7 +194,10 @@ PackageRead ReadPackageTable(const char* table, const std::vector<Text>& columns
   const int set = OdbcQuery(ImportDatabase, Text("SELECT * FROM `") + table + "`");
   if (set == 0) return PackageRead::kUnreadable;
   rows.reserve(OdbcRowsLeft(ImportDatabase, set));
-  OdbcReadRows(ImportDatabase, set, columns, [&rows](std::vector<Text>& values) { rows.push_back(values); });
+  OdbcReadRows(ImportDatabase, set, columns, [&rows](std::vector<Text>& values) {
+    rows.emplace_back(values.size());
+    rows.back().swap(values);
+  });
   OdbcCloseRecordSet(ImportDatabase, set);
 
   Text hexes;
@@ -227,8 +230,13 @@ PackageRead ReadPackageDatabase(PackageContent& content) {
     read = ReadPackageTable("内含信息", {"使用方法", "说明", "图片", "路径", "名称", "例程", "标记"}, entries);
   }
   OdbcClose(ImportDatabase);
-  for (const auto& d : dirs) content.directories.push_back({d[0], ToInt(d[1]), ToInt(d[2])});
-  for (const auto& e : entries) content.entries.push_back({e[0], e[1], e[2], e[3], e[4], e[5], e[6]});
+  content.directories.reserve(dirs.size());
+  for (auto& d : dirs) content.directories.push_back({std::move(d[0]), ToInt(d[1]), ToInt(d[2])});
+  content.entries.reserve(entries.size());
+  for (auto& e : entries) {
+    content.entries.push_back({std::move(e[0]), std::move(e[1]), std::move(e[2]), std::move(e[3]), std::move(e[4]),
+                               std::move(e[5]), std::move(e[6])});
+  }
   return read;
 }
 
@@ -239,8 +247,10 @@ bool IsRowFilePath(const Text& path, const char* folder) {
   if (path.empty()) return true;
   const Text prefix = folder;
   if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return false;
+  // With the fixed prefix and a name without separators, no ".." part nor ":" is all the data
+  // folder's own rule asks besides.
   const Text name = path.substr(prefix.size());
-  return IsDataFolderPath(path) && FindText(name, "\\") < 0 && FindText(name, "/") < 0 && name != "." &&
+  return FindText(name, "\\") < 0 && FindText(name, "/") < 0 && name.find(':') == Text::npos && name != "." &&
          name != "..";
 }
 
@@ -307,8 +317,10 @@ Text EntryInsert(const PackageEntry& e) {
 // Files the unpacking wrote into the data folder already are in place.
 bool AddEntries(const PackageContent& content) {
   const Text unpacked = UnpackedFolder();
+  const Text program = ProgramFilePath("");
   PlacedFiles files;
   std::unordered_set<Text> named;
+  named.reserve(3 * content.entries.size());
   for (const PackageEntry& e : content.entries) {
     const struct {
       const Text& path;
@@ -316,7 +328,7 @@ bool AddEntries(const PackageContent& content) {
     } kinds[] = {{e.usage, "\\方法\\"}, {e.picture, "\\图片\\"}, {e.example, "\\例程\\"}};
     for (const auto& kind : kinds) {
       if (kind.path.empty()) continue;
-      const Text target = ProgramFilePath(kind.path);
+      const Text target = program + kind.path;  // as ProgramFilePath spells it
       named.insert(target);
       if (UnpackedIntoData.Holds(target)) continue;
       if (!files.Place(unpacked + kind.folder + GetFileName(kind.path), target)) {
