@@ -55,8 +55,7 @@ void OdbcMoveNext(DatabaseUnit& db, int recordSet);
 // Reads the rows from the current one on as OdbcReadField and OdbcMoveNext would, in one step:
 // row gets each row's values of columns, in their order, for at most maxRows rows (it may take
 // them: every one is set anew for each row), and the set stands on the row after the last one
-// read. Runs under the unit's lock, so row must not wait
-// for another thread.
+// read. Runs under the unit's lock, so row must not wait for another thread.
 void OdbcReadRows(DatabaseUnit& db, int recordSet, const std::vector<Text>& columns,
                   const std::function<void(std::vector<Text>& values)>& row,
                   std::size_t maxRows = static_cast<std::size_t>(-1));
