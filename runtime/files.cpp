@@ -321,12 +321,13 @@ std::int64_t FileModifiedNanoseconds(const Text& path) {
 
 bool FolderClaim::Take(const Text& folder) {
   Release();
-  if (folder.empty()) return false;
+  if (folder.empty()) return true;
   fd_ = open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return true;  // nothing to claim it by: nobody else can claim it either
   if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+  const bool held = errno == EWOULDBLOCK;
   Release();
-  return false;
+  return !held;  // a file system without such locks leaves the folder unclaimed
 }
 
 void FolderClaim::Release() {

@@ -94,7 +94,9 @@ class FolderClaim {
   ~FolderClaim() { Release(); }
   FolderClaim(const FolderClaim&) = delete;
   FolderClaim& operator=(const FolderClaim&) = delete;
-  bool Take(const Text& folder);  // false when it is held elsewhere or cannot be had
+  // False only when it is held elsewhere; where the folder cannot be claimed at all (no such
+  // folder, a file system without locks) true, and nothing is held.
+  bool Take(const Text& folder);
   void Release();
 
  private:
