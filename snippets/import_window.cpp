@@ -247,10 +247,8 @@ bool IsRowFilePath(const Text& path, const char* folder) {
   if (path.empty()) return true;
   const Text prefix = folder;
   if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return false;
-  // With the fixed prefix and a name without separators, no ".." part nor ":" is all the data
-  // folder's own rule asks besides.
   const Text name = path.substr(prefix.size());
-  return FindText(name, "\\") < 0 && FindText(name, "/") < 0 && name.find(':') == Text::npos && name != "." &&
+  return IsDataFolderPath(path) && FindText(name, "\\") < 0 && FindText(name, "/") < 0 && name != "." &&
          name != "..";
 }
 

@@ -36,11 +36,17 @@ bool IsDataFolderPath(const Text& storedPath) {
   const Text prefix = "\\DATA\\";
   if (storedPath.compare(0, prefix.size(), prefix) != 0) return false;
   if (FindText(storedPath, ":") > 0) return false;
-  // Components between "\" or "/", GBK-aware so a second byte is no separator.
-  const Text rest = SubstituteText(TextRight(storedPath, static_cast<int>(storedPath.size() - prefix.size())), "/", "\\");
-  if (rest.empty()) return false;
-  for (const Text& part : SplitText(rest + "\\", "\\")) {
-    if (part == "..") return false;
+  if (storedPath.size() == prefix.size()) return false;
+  // Components between "\" or "/", GBK-aware so a second byte is no separator; read in place,
+  // as every read and write of a stored file asks this.
+  std::size_t start = prefix.size();
+  for (std::size_t k = start; k <= storedPath.size(); ++k) {
+    if (k == storedPath.size() || storedPath[k] == '\\' || storedPath[k] == '/') {
+      if (k - start == 2 && storedPath.compare(start, 2, "..") == 0) return false;
+      start = k + 1;
+    } else if (static_cast<unsigned char>(storedPath[k]) >= 0x80) {
+      ++k;  // a double-byte character: its second byte is no separator
+    }
   }
   return true;
 }
