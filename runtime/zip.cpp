@@ -340,8 +340,8 @@ class Extraction {
     return true;
   }
 
-  // A prepared member's folder made, or its file written.
-  // Several threads may place members at once, each member of one target on the same thread.
+  // A prepared member's folder made, or its file written. Several threads may place members at
+  // once, the members of one target on the same thread.
   bool Place(const PreparedMember& member) {
     if (member.folder) return MakeFolderOnce(member.target);
     if (member.crc && Crc(member.data) != *member.crc) return false;
@@ -643,11 +643,11 @@ class MemberWriters {
   MemberWriters(const MemberWriters&) = delete;
   MemberWriters& operator=(const MemberWriters&) = delete;
 
-  // False when fewer than two threads could be had (none is left running then).
+  // One thread per core, up to kMostThreads; false when no thread could be had (none is left
+  // running then).
   bool Start() {
     const unsigned cores = std::thread::hardware_concurrency();
-    const std::size_t wanted = std::min<std::size_t>(kMostThreads, cores == 0 ? 1 : cores);
-    if (wanted < 2) return false;
+    const std::size_t wanted = std::clamp<std::size_t>(cores, 1, kMostThreads);
     lanes_ = std::vector<Lane>(wanted);
     try {
       for (std::size_t k = 0; k < wanted; ++k) threads_.emplace_back([this, k] { Run(lanes_[k]); });
@@ -780,12 +780,18 @@ int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const
   std::uint64_t done = 0;
   bool ok = true;
   std::optional<MemberPipeline> pipeline;
+  MemberWriters writers(extraction);
   if (memory != nullptr) {
     pipeline.emplace(*memory, folder, std::min(kZipTotalLimit, byRatio), total);
-    if (!pipeline->Start()) pipeline.reset();  // no thread to be had: one walk below
+    // No thread to be had: one walk below.
+    if (!pipeline->Start()) {
+      pipeline.reset();
+    } else if (!writers.Start()) {
+      pipeline->Stop();
+      pipeline.reset();
+    }
   }
-  MemberWriters writers(extraction);
-  if (pipeline && writers.Start()) {
+  if (pipeline) {
     MemberPipeline::Slot slot;
     std::uint64_t handed = 0;
     // Progress follows the members placed, in whatever order the threads place them.
@@ -809,17 +815,6 @@ int ExtractAll(unzFile unz, std::uint64_t archiveSize, const Text& folder, const
     }
     ok = writers.Finish(false) && ok && walked;
     if (!tellPlaced(writers.Placed())) return kZipExtractFailed;
-    if (progress) progress(100);
-    return ok ? kZipExtractDone : kZipExtractFailed;
-  }
-  if (pipeline) {
-    MemberPipeline::Slot slot;
-    while (ok && pipeline->Next(slot)) {
-      ok = slot.ok && extraction.Place(slot.member);
-      if (!ok) break;
-      if (!told(++done)) return kZipExtractFailed;
-    }
-    if (!pipeline->Stop() || done != total) ok = false;
     if (progress) progress(100);
     return ok ? kZipExtractDone : kZipExtractFailed;
   }
