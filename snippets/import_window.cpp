@@ -510,6 +510,11 @@ void ImportWindow_StartButton_OnClick() {
     return;
   }
 
+  // The work folder is one for the program folder: an import of another instance of the
+  // program there keeps it (and the files it lists) to itself until it ends. Held from here, so
+  // whatever removes the work folder while this import runs removes its own.
+  FolderClaim claim;
+  if (!claim.Take(ProgramFilePath(""))) return EndImport(kOtherImportMessage, "导入失败！", false);
   SetInputsEnabled(false);
   ImportTransferring = true;
   TransferDone = 0;
@@ -517,10 +522,6 @@ void ImportWindow_StartButton_OnClick() {
   PauseForStatus();
   if (windowGone()) return;
 
-  // The work folder is one for the program folder: an import of another instance of the
-  // program there keeps it (and the files it lists) to itself until it ends.
-  FolderClaim claim;
-  if (!claim.Take(ProgramFilePath(""))) return EndImport(kOtherImportMessage, "导入失败！", false);
   EnsureDataFolders();
   ResetImportTempFolder();
   if (!IsFolder(WorkFolder())) return EndImport(kWorkFolderMessage, "导入失败！");
@@ -562,9 +563,7 @@ bool ImportWindow_OnCanClose() {
   if (ui::ShowMessageBox("还没有导出完成！！是否确定关闭？？", ui::kMbYesNo, "是否关闭？") != ui::kIdYes) {
     return false;
   }
-  UnpackedIntoData.RemoveAll();
-  RemoveDirectoryTree(WorkFolder());
-  ImportTransferring = false;
+  AbandonImport();
   UpdateTransferDone();
   ui::DestroyProgramWindow(w::Self);
   return false;

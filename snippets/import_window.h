@@ -6,8 +6,8 @@
 bool ImportInProgress();
 // Removes the work folder with everything in it and makes it again, empty.
 void ResetImportTempFolder();
-// The program ends during an import (in one of its pauses, where nothing of the library is
-// half done): its work folder goes with it.
+// An import is left in one of its pauses, where nothing of the library is half done (the
+// program ends, or its window is closed): the files it wrote and its work folder go.
 void AbandonImport();
 
 void MainWindow_ImportMenuItem_OnSelected();
